@@ -49,18 +49,21 @@ const char* string_find_char(const char* text, int c) { return strchr(text, c); 
 double string_to_double(const char* text) { return strtod(text, nullptr); }
 
 int32_t string_to_int(const char* text) {
+  // As the C library's atoi: the number is read as a long (saturating at its
+  // limits) and then narrowed to 32 bits, so that "2718093645" reads as the
+  // same 32-bit pattern as the unsigned checksum 2718093645.
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   while (isspace(*p)) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
-  int64_t n = 0;
+  uint64_t n = 0;
+  const uint64_t limit = negative ? static_cast<uint64_t>(INT64_MAX) + 1 : static_cast<uint64_t>(INT64_MAX);
   for (; *p >= '0' && *p <= '9'; ++p) {
-    n = n * 10 + (*p - '0');
-    if (n > static_cast<int64_t>(INT32_MAX) + 1) n = static_cast<int64_t>(INT32_MAX) + 1;
+    unsigned digit = *p - '0';
+    n = n > (limit - digit) / 10 ? limit : n * 10 + digit;
   }
-  if (negative) n = -n;
-  if (n > INT32_MAX) n = INT32_MAX;
-  return static_cast<int32_t>(n);
+  uint64_t bits = negative ? 0 - n : n;
+  return static_cast<int32_t>(static_cast<uint32_t>(bits));
 }
 
 Value* value_string_append(Value* value, const char* text) {

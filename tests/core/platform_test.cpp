@@ -162,6 +162,8 @@ TEST(Text, SuffixesAndLists) {
   EXPECT_EQ(string_to_int("  -42abc"), -42);
   EXPECT_EQ(string_to_int("+7"), 7);
   EXPECT_EQ(string_to_int("abc"), 0);
+  EXPECT_EQ(string_to_int("2718093645"), static_cast<int32_t>(2718093645u));  // wraps like atoi
+  EXPECT_EQ(string_to_int("007"), 7);
   Value* v = value_new_string("ab");
   value_string_append(v, "cd");
   EXPECT_STREQ(value_string(v), "abcd");

@@ -1,0 +1,5 @@
+// Subcommands of the selvana tool.  Each takes the arguments after its own
+// name (argv[0] is the subcommand name) and returns the exit status.
+#pragma once
+
+int cmd_info(int argc, char** argv);

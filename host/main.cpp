@@ -1,0 +1,46 @@
+// selvana: the command-line face of the host engine.
+#include <cstdio>
+#include <cstring>
+
+#include "host/commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(int, char**);
+  const char* summary;
+};
+
+constexpr Command kCommands[] = {
+    {"info", cmd_info, "print every feature of the registered voice"},
+};
+
+void usage(FILE* out) {
+  fprintf(out,
+          "usage: selvana <command> [options] [arguments]\n"
+          "\n"
+          "Commands:\n");
+  for (const Command& c : kCommands) fprintf(out, "  %-14s %s\n", c.name, c.summary);
+  fprintf(out,
+          "\n"
+          "Common options: --voice DIR (voice directory), --module PATH (voice module).\n"
+          "Run 'selvana <command> --help' for a command's own options.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    usage(stderr);
+    return 2;
+  }
+  if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "help") == 0) {
+    usage(stdout);
+    return 0;
+  }
+  for (const Command& c : kCommands)
+    if (strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+  fprintf(stderr, "selvana: unknown command '%s' (try 'selvana --help')\n", argv[1]);
+  return 2;
+}

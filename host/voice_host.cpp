@@ -1,0 +1,132 @@
+#include "host/voice_host.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Runs `fn` with the process's standard error captured into `captured`, so
+// that messages the module prints can be folded into one line.
+template <typename Fn>
+auto capture_stderr(std::string* captured, Fn fn) {
+  fflush(stderr);
+  int saved = dup(STDERR_FILENO);
+  int pipefd[2];
+  bool piped = saved >= 0 && pipe(pipefd) == 0;
+  if (piped) {
+    fcntl(pipefd[0], F_SETFL, O_NONBLOCK);
+    dup2(pipefd[1], STDERR_FILENO);
+  }
+  auto result = fn();
+  if (piped) {
+    fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(pipefd[1]);
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(pipefd[0], buf, sizeof buf)) > 0) captured->append(buf, static_cast<size_t>(n));
+    close(pipefd[0]);
+  }
+  if (saved >= 0) close(saved);
+  return result;
+}
+
+std::string one_line(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+}  // namespace
+
+std::string host_tool_dir() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  buf[n] = '\0';
+  return std::filesystem::path(buf).parent_path().string();
+}
+
+std::string host_default_module() { return host_tool_dir() + "/libvoice_pt_br_selvana.so"; }
+
+std::string host_default_voice_dir() {
+  std::string base = host_tool_dir() + "/voices/";
+  std::error_code ec;
+  if (std::filesystem::is_directory(base + "default/vox_pt_br_selvana", ec)) return base + "default";
+  return base + "test";
+}
+
+int host_take_common_option(int& i, int argc, char** argv, HostOptions* options, std::string* error) {
+  std::string a = argv[i];
+  std::string* target = nullptr;
+  if (a == "--voice") target = &options->voice;
+  else if (a == "--module") target = &options->module;
+  else if (a.rfind("--voice=", 0) == 0) return options->voice = a.substr(8), 1;
+  else if (a.rfind("--module=", 0) == 0) return options->module = a.substr(9), 1;
+  else return 0;
+  if (i + 1 >= argc) {
+    *error = a + " needs a value";
+    return -1;
+  }
+  *target = argv[++i];
+  return 1;
+}
+
+bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* error) {
+  std::string module = options.module.empty() ? host_default_module() : options.module;
+  std::string voxdir = options.voice.empty() ? host_default_voice_dir() : options.voice;
+  void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    *error = "cannot load the voice module: " + one_line(dlerror());
+    return false;
+  }
+  auto reg = reinterpret_cast<RegisterVoiceFn>(dlsym(handle, "register_voice"));
+  auto unreg = reinterpret_cast<UnregisterVoiceFn>(dlsym(handle, "unregister_voice"));
+  if (!reg || !unreg) {
+    *error = "the voice module " + module + " lacks register_voice or unregister_voice";
+    dlclose(handle);
+    return false;
+  }
+  std::string reported;
+  Voice* voice = capture_stderr(&reported, [&] { return reg(voxdir.c_str()); });
+  if (!voice) {
+    reported = one_line(reported);
+    *error = "cannot load the voice from " + voxdir + (reported.empty() ? "" : ": " + reported);
+    dlclose(handle);
+    return false;
+  }
+  if (!reported.empty()) fputs(reported.c_str(), stderr);
+  host->handle = handle;
+  host->register_fn = reg;
+  host->unregister_fn = unreg;
+  host->voice = voice;
+  return true;
+}
+
+void host_voice_close(HostVoice* host) {
+  if (host->voice) host->unregister_fn(host->voice);
+  if (host->handle) dlclose(host->handle);
+  *host = HostVoice{};
+}
+
+Utterance* host_utterance_new(const Voice* voice) {
+  Utterance* u = utterance_new();
+  // The lists are walked newest first; copying from the oldest keeps the
+  // voice's order.
+  auto copy = [](const Features* from, Features* to) {
+    std::vector<const FeaturePair*> pairs;
+    for (const FeaturePair* p = from->head; p; p = p->next) pairs.push_back(p);
+    for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) features_set(to, (*it)->name, (*it)->val);
+  };
+  copy(voice->features, u->features);
+  copy(voice->feature_functions, u->ffunctions);
+  return u;
+}

@@ -1,0 +1,39 @@
+// Unit audio decoding: the codec slots of a unit database file and the
+// pieces the codecs share (frame tables, tracks, unscrambling).
+#pragma once
+
+#include <cstdint>
+
+#include "core/contract.h"
+
+// Sets the unit_open / unit_close / unit_decode slots for a codec type.
+// False for a type that is not known (the file is then unusable).
+bool unitdb_set_codec_slots(UnitDbFile* file, uint32_t codec_type);
+
+// A unit audio record's frame table: frame count, then cumulative ends.
+struct FrameTable {
+  uint32_t count;
+  const uint8_t* ends;  // count little-endian u16 values
+  uint32_t total;       // the last end (0 for no frames)
+  uint32_t bytes;       // size of the table in the record
+};
+
+// Reads the frame table at the start of a record of `size` bytes.  False when
+// the table does not fit in the record or its ends decrease.
+bool frame_table_read(const uint8_t* record, uint32_t size, FrameTable* table);
+
+// Builds a track cut at the table's frame ends from `total` decoded samples.
+Track* track_from_samples(const FrameTable& table, const int16_t* samples);
+
+// Unscrambles a block in place with the key built from the checksum.
+void unscramble(uint8_t* block, uint32_t length, uint32_t checksum);
+
+// Reads `size` bytes at `offset` of the context's file into a new heap
+// buffer; reports a short read and returns null.
+uint8_t* read_packet_data(DecoderContext* context, uint32_t offset, uint32_t size);
+
+inline uint16_t read_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline uint32_t read_le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
