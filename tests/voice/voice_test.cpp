@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <dlfcn.h>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/contract.h"
+#include "tests/support/temp_dir.h"
+#include "tools/dbwriter.h"
+
+namespace {
+
+const std::string kModule = std::string(SELVANA_BIN_DIR) + "/libvoice_pt_br_selvana.so";
+
+struct Module {
+  void* handle = dlopen(kModule.c_str(), RTLD_NOW | RTLD_LOCAL);
+  RegisterVoiceFn reg = handle ? reinterpret_cast<RegisterVoiceFn>(dlsym(handle, "register_voice")) : nullptr;
+  UnregisterVoiceFn unreg =
+      handle ? reinterpret_cast<UnregisterVoiceFn>(dlsym(handle, "unregister_voice")) : nullptr;
+  ~Module() {
+    if (handle) dlclose(handle);
+  }
+};
+
+std::string write_voice(const testutil::TempDir& dir, uint32_t checksum = 2718093645u) {
+  UnitDbParts p;
+  p.checksum = checksum;
+  p.units = {{"pau-a", {}}, {"a-pau", {}}};
+  for (auto& s : p.sections) s = {1, 2, 3, 4};
+  std::string error;
+  EXPECT_TRUE(unitdb_write(unitdb_voice_path(dir.path(), "vox_pt_br_selvana", checksum), p, &error)) << error;
+  return dir.path();
+}
+
+TEST(VoiceModule, ExportsExactlyTheTwoEntryPoints) {
+  std::string cmd = "nm -D --defined-only " + kModule;
+  FILE* nm = popen(cmd.c_str(), "r");
+  ASSERT_NE(nm, nullptr);
+  std::set<std::string> symbols;
+  char line[512];
+  while (fgets(line, sizeof line, nm)) {
+    std::string s(line);
+    s = s.substr(s.find_last_of(' ') + 1);
+    s.pop_back();
+    symbols.insert(s);
+  }
+  ASSERT_EQ(pclose(nm), 0);
+  EXPECT_EQ(symbols, (std::set<std::string>{"register_voice", "unregister_voice"}));
+}
+
+// The voice's features in registration order (the list holds them newest first).
+std::vector<const FeaturePair*> in_order(const Voice* v) {
+  std::vector<const FeaturePair*> pairs;
+  for (const FeaturePair* p = v->features->head; p; p = p->next) pairs.insert(pairs.begin(), p);
+  return pairs;
+}
+
+TEST(VoiceModule, RegisterAndUnregister) {
+  Module m;
+  ASSERT_NE(m.reg, nullptr) << dlerror();
+  testutil::TempDir dir;
+  std::string voxdir = write_voice(dir);
+  std::string path = unitdb_voice_path(voxdir, "vox_pt_br_selvana", 2718093645u);
+  int fds = testutil::open_fd_count();
+  Voice* v = m.reg(voxdir.c_str());
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(v->reserved, nullptr);
+  EXPECT_TRUE(testutil::mapped(path));
+
+  struct Expect {
+    const char* name;
+    int type;
+    const char* text;  // string value, or null
+    int number;        // int value when type is int
+  };
+  // Registration order of the features the voice sets itself.
+  std::vector<Expect> expected = {
+      {"name", kTypeString, "vox_pt_br_selvana", 0},
+      {"checksum", kTypeString, "2718093645", 0},
+      {"sample_rate", kTypeInt, nullptr, 16000},
+      {"diphonedb", kTypeDiphoneDb, nullptr, 0},
+      {"viterbi_beam", kTypeInt, nullptr, 50},
+      {"language_code", kTypeString, "pt-BR", 0},
+      {"voice_name", kTypeString, "Selv\xc3\xa1na", 0},
+      {"voice_gender", kTypeString, "Female", 0},
+      {"voice_age", kTypeString, "45", 0},
+      {"encoding", kTypeString, "ISO-8859-15", 0},
+      {"language_name", kTypeString, "Brazilian Portuguese", 0},
+      {"eng_version", kTypeString, "1.6.25", 0},
+  };
+  std::vector<const FeaturePair*> pairs = in_order(v);
+  size_t k = 0;
+  for (const FeaturePair* p : pairs) {
+    if (k < expected.size() && std::string(p->name) == expected[k].name) {
+      const Expect& e = expected[k++];
+      ASSERT_EQ(value_type(p->val), e.type) << e.name;
+      if (e.text) {
+        EXPECT_STREQ(p->val->body.s, e.text) << e.name;
+      }
+      if (e.type == kTypeInt) {
+        EXPECT_EQ(p->val->body.i, e.number) << e.name;
+      }
+    }
+  }
+  EXPECT_EQ(k, expected.size()) << "missing or out of order: " << (k < expected.size() ? expected[k].name : "");
+  EXPECT_EQ(std::string(pairs.back()->name), "eng_version");
+
+  m.unreg(v);
+  EXPECT_FALSE(testutil::mapped(path));
+  EXPECT_EQ(testutil::open_fd_count(), fds);
+  m.unreg(nullptr);
+}
+
+TEST(VoiceModule, FailedLoadLeavesNothingBehind) {
+  Module m;
+  ASSERT_NE(m.reg, nullptr);
+  testutil::TempDir dir;
+  // A database of another checksum under the voice's own path.
+  UnitDbParts p;
+  p.checksum = 1;
+  for (auto& s : p.sections) s = {1};
+  std::string path = unitdb_voice_path(dir.path(), "vox_pt_br_selvana", 2718093645u);
+  std::string error;
+  ASSERT_TRUE(unitdb_write(path, p, &error));
+  int fds = testutil::open_fd_count();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(m.reg(dir.path().c_str()), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // a foreign file is refused silently
+  EXPECT_FALSE(testutil::mapped(path));
+  EXPECT_EQ(testutil::open_fd_count(), fds);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(m.reg((dir.path() + "/nothing").c_str()), nullptr);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("**Error: cannot open or incorrect file"), std::string::npos);
+  EXPECT_EQ(testutil::open_fd_count(), fds);
+}
+
+}  // namespace
