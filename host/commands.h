@@ -3,3 +3,4 @@
 #pragma once
 
 int cmd_info(int argc, char** argv);
+int cmd_unit_decode(int argc, char** argv);

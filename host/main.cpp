@@ -14,6 +14,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"info", cmd_info, "print every feature of the registered voice"},
+    {"unit-decode", cmd_unit_decode, "decode one unit audio record of a database to PCM"},
 };
 
 void usage(FILE* out) {

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "core/platform.h"
+#include "unitdb/silk_codec.h"
+#include "unitdb/vorbis_codec.h"
 
 namespace {
 
@@ -69,7 +71,10 @@ void unscramble(uint8_t* block, uint32_t length, uint32_t checksum) {
 }
 
 uint8_t* read_packet_data(DecoderContext* context, uint32_t offset, uint32_t size) {
-  if (size > INT32_MAX) return nullptr;
+  // A record that points outside the file is damaged: nothing is read.
+  int64_t file_bytes = file_size(context->handle);
+  if (size > INT32_MAX || file_bytes < 0 || static_cast<uint64_t>(offset) + size > static_cast<uint64_t>(file_bytes))
+    return nullptr;
   auto* data = static_cast<uint8_t*>(heap_alloc(static_cast<int32_t>(size)));
   if (!file_seek(context->handle, offset) || (size > 0 && file_read(context->handle, data, size, 1) != 1)) {
     error_print("**Error: voxdb read: `%s'\n", platform_error_text());
@@ -83,6 +88,15 @@ bool unitdb_set_codec_slots(UnitDbFile* file, uint32_t codec_type) {
   switch (codec_type) {
     case 2:
       file->unit_decode = pcm_decode;
+      return true;
+    case 8:
+      vorbis_set_slots(file, false);
+      return true;
+    case 12:
+      vorbis_set_slots(file, true);
+      return true;
+    case 14:
+      silk_set_slots(file);
       return true;
     default:
       return false;
