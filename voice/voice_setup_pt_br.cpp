@@ -2,7 +2,10 @@
 // front-end hooks, phone conversions, the phoneset and the feature functions.
 #include "voice/voice.h"
 
+#include "lang_pt_br/postlex.h"
 #include "lang_pt_br/tokenstream.h"
+#include "lang_pt_br/word_to_segments.h"
+#include "lang_pt_br/xsampa.h"
 
 void voice_setup_pt_br(Voice* voice) {
   Features* f = voice->features;
@@ -12,4 +15,9 @@ void voice_setup_pt_br(Voice* voice) {
   features_set_string(f, "text_postpunctuation", pt_br_text_postpunctuation);
   features_set_string(f, "text_singlecharsymbols", pt_br_text_singlecharsymbols);
   features_set_string(f, "text_whitespace", pt_br_text_whitespace);
+  features_set(f, "wordtosegments_func", value_new_itemfunc(reinterpret_cast<void*>(&wordtosegments_func)));
+  features_set(f, "syl_boundaript_br_func", value_new_phonefunc(reinterpret_cast<void*>(&syllabify)));
+  features_set(f, "postlex_func", value_new_uttfunc(reinterpret_cast<void*>(&postlex_func)));
+  features_set(f, "xsampa_to_xkelto_func", value_new_xsampafunc(reinterpret_cast<void*>(&xsampa_to_xkelto_func)));
+  features_set(f, "xkelto_to_xsampa_rules", value_new_userdata(const_cast<LtsRule*>(xkelto_to_xsampa_rules)));
 }
