@@ -2,8 +2,6 @@
 // databases written at test time.
 #include <gtest/gtest.h>
 
-#include <tremor/ivorbiscodec.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -15,6 +13,7 @@
 #include "core/features.h"
 #include "core/platform.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/unit_audio.h"
 #include "tools/dbwriter.h"
 #include "unitdb/codecs.h"
 #include "unitdb/unitdb.h"
@@ -22,106 +21,8 @@
 namespace {
 
 using testutil::TempDir;
-using Bytes = std::vector<uint8_t>;
-
+using namespace unitaudio;
 constexpr uint32_t kChecksum = 2718093645u;
-
-void put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(Bytes& b, uint32_t v) {
-  put16(b, v & 0xffff);
-  put16(b, v >> 16);
-}
-
-Bytes frame_table(const std::vector<uint32_t>& ends) {
-  Bytes b;
-  put16(b, static_cast<uint32_t>(ends.size()));
-  for (uint32_t e : ends) put16(b, e);
-  return b;
-}
-
-Bytes read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Length-prefixed packets (2-byte lengths) split into their payloads.
-std::vector<Bytes> split_packets(const Bytes& data) {
-  std::vector<Bytes> out;
-  for (size_t i = 0; i + 2 <= data.size();) {
-    size_t n = data[i] | data[i + 1] << 8;
-    out.emplace_back(data.begin() + static_cast<long>(i + 2), data.begin() + static_cast<long>(i + 2 + n));
-    i += 2 + n;
-  }
-  return out;
-}
-
-std::vector<int16_t> test_signal(int n, int seed) {
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> noise(-600, 600);
-  std::vector<int16_t> s(n);
-  for (int i = 0; i < n; ++i)
-    s[i] = static_cast<int16_t>(9000 * std::sin(i * 2 * M_PI * (180 + 40 * seed) / 16000.0) + noise(rng));
-  return s;
-}
-
-struct Encoded {
-  Bytes headers;               // three length-prefixed header packets
-  std::vector<Bytes> packets;  // audio packets
-};
-
-// Encodes with the reference encoder tool built next to the tests.
-Encoded vorbis_encode(const TempDir& dir, const std::vector<int16_t>& pcm) {
-  std::string in = dir.file("in.pcm"), h = dir.file("h.bin"), p = dir.file("p.bin");
-  std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(pcm.data()), 2 * pcm.size());
-  std::string cmd = std::string(SELVANA_BIN_DIR) + "/selvana-vorbis-encode --quality 0 16000 " + in + " " + h + " " + p;
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
-  return {read_all(h), split_packets(read_all(p))};
-}
-
-// What the integer decoder gives for these packets decoded directly, from a
-// restarted synthesis, after the shift by 9 and clamping.
-std::vector<int16_t> tremor_reference(const Encoded& e) {
-  vorbis_info vi;
-  vorbis_comment vc;
-  vorbis_info_init(&vi);
-  vorbis_comment_init(&vc);
-  std::vector<Bytes> headers = split_packets(e.headers);
-  for (size_t i = 0; i < headers.size(); ++i) {
-    ogg_packet op{};
-    op.packet = headers[i].data();
-    op.bytes = static_cast<long>(headers[i].size());
-    op.b_o_s = i == 0;
-    EXPECT_EQ(vorbis_synthesis_headerin(&vi, &vc, &op), 0);
-  }
-  vorbis_dsp_state vd;
-  vorbis_block vb;
-  vorbis_synthesis_init(&vd, &vi);
-  vorbis_synthesis_restart(&vd);
-  vorbis_block_init(&vd, &vb);
-  std::vector<int16_t> out;
-  for (size_t i = 0; i < e.packets.size(); ++i) {
-    ogg_packet op{};
-    Bytes copy = e.packets[i];
-    op.packet = copy.data();
-    op.bytes = static_cast<long>(copy.size());
-    op.e_o_s = i + 1 == e.packets.size();
-    if (vorbis_synthesis(&vb, &op) == 0) vorbis_synthesis_blockin(&vd, &vb);
-    ogg_int32_t** pcm;
-    int n;
-    while ((n = vorbis_synthesis_pcmout(&vd, &pcm)) > 0) {
-      for (int k = 0; k < n; ++k) out.push_back(static_cast<int16_t>(std::clamp(pcm[0][k] >> 9, -32768, 32767)));
-      vorbis_synthesis_read(&vd, n);
-    }
-  }
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return out;
-}
 
 // A registered database with a decoder context, as the host builds it.
 struct Db {
@@ -230,7 +131,7 @@ TEST(PcmCodec, StoredSamplesCutAtFrameEnds) {
 class VorbisCodec : public testing::Test {
  protected:
   void SetUp() override {
-    encoded = vorbis_encode(dir, test_signal(8000, 1));
+    encoded = vorbis_encode(dir.path(), test_signal(8000, 1));
     reference = tremor_reference(encoded);
     ASSERT_GT(encoded.packets.size(), 5u);
     ASSERT_GT(reference.size(), 4000u);
