@@ -137,7 +137,13 @@ int silk_decode(SilkDecoderState* state, SilkDecControl* control, int lost_flag,
   if (d->fs_khz * 1000 != api_rate) {
     int16_t input[silk::kMaxFrameLength];
     memcpy(input, frame, frame_length * sizeof(int16_t));
-    if (prev_fs_khz != d->fs_khz || d->prev_api_rate != api_rate)
+    // Set up again when either rate changed.  The rates the resampler was
+    // made for are checked too: a call that ended early on a bad API rate
+    // may have changed the internal rate without setting it up, and a
+    // resampler made for a lower input rate would write past the output.
+    const silk::Resampler& r = d->resampler;
+    if (prev_fs_khz != d->fs_khz || d->prev_api_rate != api_rate || r.rate_in != d->fs_khz * 1000 ||
+        r.rate_out != api_rate)
       ret += silk::resampler_init(&d->resampler, d->fs_khz * 1000, api_rate);
     ret += silk::resampler_run(&d->resampler, samples, input, frame_length);
     count = (count * api_rate) / (d->fs_khz * 1000);

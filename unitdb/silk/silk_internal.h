@@ -76,7 +76,9 @@ struct Resampler {
   int32_t inv_ratio_q16;
   int32_t fir_fracs;
   const int16_t* coefs;
-  int32_t ready;  // kResamplerReady once initialised
+  int32_t rate_in;   // rates it was set up for
+  int32_t rate_out;
+  int32_t ready;     // kResamplerReady once initialised
 };
 
 struct PlcState {

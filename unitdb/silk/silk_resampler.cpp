@@ -155,6 +155,8 @@ int resampler_init(Resampler* r, int32_t rate_in, int32_t rate_out) {
   // The decoder feeds internal rates of 8 to 24 kHz and asks for 8 to 48 kHz.
   if (rate_in < 8000 || rate_in > 24000 || rate_in % 100 != 0 || rate_out < 8000 || rate_out > 48000) return -1;
   r->batch_size = rate_in / 100;
+  r->rate_in = rate_in;
+  r->rate_out = rate_out;
 
   int up2 = 0;
   if (rate_out > rate_in) {
