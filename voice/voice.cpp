@@ -2,7 +2,10 @@
 #include "voice/voice.h"
 
 #include "core/platform.h"
+#include "lang_pt_br/lts.h"
+#include "prosody/duration.h"
 #include "unitdb/unitdb.h"
+#include "unitsel/graph.h"
 
 namespace {
 
@@ -34,10 +37,14 @@ Voice* register_voice(const char* voxdir) {
   Features* f = voice->features;
   features_set_string(f, "name", kVoiceName);
   features_set_string(f, "checksum", kChecksum);
+  features_set(f, "vox_lexicon", value_new_lexicon(const_cast<Lexicon*>(&vox_pt_br_selvana_lexicon)));
+  features_set(f, "duration_func", value_new_uttfunc(reinterpret_cast<void*>(&duration_func)));
+  features_set(f, "zdur_cart", value_new_zdur_cart(const_cast<ZdurCart*>(&kZdurCartPtBr)));
   if (!unitdb_load(f, voxdir)) {
     voice_delete(voice);
     return nullptr;
   }
+  features_set(f, "diphone_graph_func", value_new_userdata(reinterpret_cast<void*>(&diphone_graph_func)));
   features_set_int(f, "viterbi_beam", 50);
   features_set_string(f, "language_code", "pt-BR");
   features_set_string(f, "voice_name", kPersonaName);
