@@ -30,13 +30,11 @@ struct Program {
   void check_node(int node) const {
     if (node < 1 || node + 3 > size) regex_failure("corrupted pointers");
   }
-  uint8_t op(int node) const {
-    check_node(node);
-    return code[node];
-  }
+  // Nodes are checked where they are reached (the start node and every
+  // next link), so reading a node's opcode and link needs no further check.
+  uint8_t op(int node) const { return code[node]; }
   // The node after `node`, or -1 when its offset is 0.
   int next(int node) const {
-    check_node(node);
     int offset = (code[node + 1] << 8) | code[node + 2];
     if (offset == 0) return -1;
     int n = code[node] == kRegexBack ? node - offset : node + offset;
@@ -60,6 +58,7 @@ struct Program {
 // Number of characters from the cursor that the single-character node
 // `node` matches in a row.
 int32_t count_repeats(const Program& prog, const RegexMatch* m, int node) {
+  prog.check_node(node);
   const char* s = m->cursor;
   int32_t count = 0;
   switch (prog.op(node)) {
@@ -93,6 +92,7 @@ bool match_from(const Program& prog, RegexMatch* m, int node) {
   DepthGuard guard(m);
   if (m->depth > kMaxDepth) return false;
   int scan = node;
+  if (scan >= 0) prog.check_node(scan);
   while (scan >= 0) {
     uint8_t op = prog.op(scan);
     int next = prog.next(scan);
@@ -138,6 +138,7 @@ bool match_from(const Program& prog, RegexMatch* m, int node) {
       case kRegexBranch:
         if (next < 0 || prog.op(next) != kRegexBranch) {
           next = scan + 3;  // a single alternative: go straight on into it
+          prog.check_node(next);
         } else {
           do {
             m->cursor = q;
