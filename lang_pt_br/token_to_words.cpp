@@ -41,7 +41,7 @@ int64_t digit_value(const char* text) {
   for (const char* p = text; *p; ++p) {
     if (*p == '.') continue;
     if (!is_digit(static_cast<unsigned char>(*p))) break;
-    value = value >= kLimit ? kLimit : value * 10 + (*p - '0');
+    value = value >= kLimit / 10 ? kLimit : value * 10 + (*p - '0');
   }
   return value;
 }
