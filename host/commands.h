@@ -3,5 +3,6 @@
 #pragma once
 
 int cmd_info(int argc, char** argv);
+int cmd_words(int argc, char** argv);
 int cmd_silk_decode(int argc, char** argv);
 int cmd_unit_decode(int argc, char** argv);

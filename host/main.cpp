@@ -16,6 +16,7 @@ constexpr Command kCommands[] = {
     {"info", cmd_info, "print every feature of the registered voice"},
     {"unit-decode", cmd_unit_decode, "decode one unit audio record of a database to PCM"},
     {"silk-decode", cmd_silk_decode, "decode a SILK packet file to 16-bit PCM"},
+    {"words", cmd_words, "print the words the voice reads for each token of a text"},
 };
 
 void usage(FILE* out) {

@@ -1,0 +1,177 @@
+// selvana words: the words the voice reads for each token of a text.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/item.h"
+#include "core/value.h"
+#include "host/commands.h"
+#include "host/text_io.h"
+#include "host/tokens.h"
+#include "host/voice_host.h"
+
+namespace {
+
+constexpr char kWho[] = "selvana words";
+
+void usage(FILE* out) {
+  fprintf(out,
+          "usage: selvana words [--interpret-as HINT] [--format FORMAT] [--voice DIR] [--module PATH] [TEXT...]\n"
+          "\n"
+          "Cuts the text into tokens as the voice does and prints, for each token, one\n"
+          "line: the token's name as the voice left it, a tab, then the words it reads\n"
+          "for that token separated by single spaces.  The text is the arguments joined\n"
+          "by spaces, or standard input when there are none; input and output are UTF-8\n"
+          "(characters outside ISO-8859-15 are reported on standard error and skipped).\n"
+          "\n"
+          "Options:\n"
+          "  --interpret-as HINT  set the markup hint interpret-as on every token:\n"
+          "                       characters, number, cardinal, ordinal, digits,\n"
+          "                       fraction, time or date\n"
+          "  --format FORMAT      set interpret-as-format on every token (the order of a\n"
+          "                       date's fields with the letters d, m and y, as dmy or my)\n"
+          "  --voice DIR          voice directory (default: the one next to the tool)\n"
+          "  --module PATH        voice module (default: the one next to the tool)\n"
+          "  --help               show this text\n");
+}
+
+// The value of an option given as "--name VALUE" or "--name=VALUE"; returns 1
+// when argv[i] is that option, 0 when it is not, -1 when the value is missing.
+int take_value(const char* name, int& i, int argc, char** argv, std::string* value) {
+  size_t n = strlen(name);
+  const char* a = argv[i];
+  if (strncmp(a, name, n) != 0) return 0;
+  if (a[n] == '=') {
+    *value = a + n + 1;
+    return 1;
+  }
+  if (a[n] != '\0') return 0;
+  if (i + 1 >= argc) return -1;
+  *value = argv[++i];
+  return 1;
+}
+
+std::string read_stream(FILE* in) {
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
+  return text;
+}
+
+// Converts a UTF-8 option value for the module, reporting what it cannot hold.
+std::string option_text(const std::string& utf8) {
+  std::vector<TextIssue> issues;
+  std::string text = utf8_to_latin9(utf8, &issues);
+  report_text_issues(stderr, kWho, issues);
+  return text;
+}
+
+}  // namespace
+
+int cmd_words(int argc, char** argv) {
+  HostOptions options;
+  std::string hint, format, error;
+  bool have_hint = false, have_format = false;
+  std::vector<std::string> texts;
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (options_done || a[0] != '-' || a[1] != '-' ) {
+      if (!options_done && strcmp(a, "-h") == 0) {
+        usage(stdout);
+        return 0;
+      }
+      texts.push_back(a);  // "-5" and the like are text
+      continue;
+    }
+    if (strcmp(a, "--") == 0) {
+      options_done = true;
+      continue;
+    }
+    if (strcmp(a, "--help") == 0) {
+      usage(stdout);
+      return 0;
+    }
+    int taken = take_value("--interpret-as", i, argc, argv, &hint);
+    if (taken > 0) {
+      have_hint = true;
+      continue;
+    }
+    if (taken == 0) {
+      taken = take_value("--format", i, argc, argv, &format);
+      if (taken > 0) {
+        have_format = true;
+        continue;
+      }
+    }
+    if (taken < 0) {
+      fprintf(stderr, "%s: %s needs a value\n", kWho, a);
+      return 2;
+    }
+    taken = host_take_common_option(i, argc, argv, &options, &error);
+    if (taken < 0) {
+      fprintf(stderr, "%s: %s\n", kWho, error.c_str());
+      return 2;
+    }
+    if (taken == 0) {
+      fprintf(stderr, "%s: unknown option '%s' (try --help)\n", kWho, a);
+      return 2;
+    }
+  }
+
+  std::string utf8;
+  if (texts.empty()) {
+    utf8 = read_stream(stdin);
+  } else {
+    for (size_t k = 0; k < texts.size(); ++k) {
+      if (k) utf8 += ' ';
+      utf8 += texts[k];
+    }
+  }
+  std::vector<TextIssue> issues;
+  std::string text = utf8_to_latin9(utf8, &issues);
+  report_text_issues(stderr, kWho, issues);
+  std::string hint_text = have_hint ? option_text(hint) : std::string();
+  std::string format_text = have_format ? option_text(format) : std::string();
+
+  HostVoice host;
+  if (!host_voice_open(&host, options, &error)) {
+    fprintf(stderr, "%s: %s\n", kWho, error.c_str());
+    return 1;
+  }
+  Utterance* utterance = host_utterance_new(host.voice);
+  if (!utterance_token_function(utterance)) {
+    fprintf(stderr, "%s: the voice has no tokentowords_func\n", kWho);
+    utterance_delete(utterance);
+    host_voice_close(&host);
+    return 1;
+  }
+  Relation* tokens = tokenize_text(utterance, text.c_str());
+  for (Item* token = tokens->head; token; token = token->next) {
+    if (have_hint) item_set_string(token, "interpret-as", hint_text.c_str());
+    if (have_format) item_set_string(token, "interpret-as-format", format_text.c_str());
+  }
+  std::string line;
+  for (Item* token = tokens->head; token; token = token->next) {
+    Value* words = token_words(utterance, token);
+    Value* name = item_feature(token, "name");
+    line = latin9_to_utf8(value_type(name) == kTypeString ? value_string(name) : "");
+    line += '\t';
+    bool first = true;
+    for (Value* cell = words; cell; cell = value_cdr(cell)) {
+      Value* word = value_car(cell);
+      if (value_type(word) != kTypeString) continue;
+      if (!first) line += ' ';
+      line += latin9_to_utf8(value_string(word));
+      first = false;
+    }
+    line += '\n';
+    fputs(line.c_str(), stdout);
+    value_release(words);
+  }
+  utterance_delete(utterance);
+  host_voice_close(&host);
+  return 0;
+}
