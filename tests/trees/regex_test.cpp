@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -120,6 +121,32 @@ TEST(RegexPatterns, MinimumFormsAndLatin1Sets) {
     bool expected = std::strchr(in_set, b) != nullptr;
     EXPECT_EQ(regex_matches(&letters_pattern, text), expected) << "byte " << b;
   }
+}
+
+template <size_t N>
+std::vector<int> bytes(const std::array<uint8_t, N>& program) {
+  return std::vector<int>(program.begin(), program.end());
+}
+
+TEST(RegexCompile, ProgramLayout) {
+  // A repeated single character is a STAR around its node.
+  EXPECT_EQ(bytes(regex_program<"^a*$">),
+            (std::vector<int>{0x9C, 6, 0, 17, 1, 0, 3, 10, 0, 8, 8, 0, 0, 'a', 0, 2, 0, 3, 0, 0, 0}));
+  // An optional group is a BRANCH pair whose second alternative is NOTHING.
+  EXPECT_EQ(bytes(regex_program<"(ab)?">),
+            (std::vector<int>{0x9C, 6, 0, 27, 6, 0, 18, 21, 0, 3, 6, 0, 9, 8, 0, 6, 'a', 'b', 0, 31, 0, 6, 6, 0, 3,
+                              9, 0, 3, 0, 0, 0}));
+  // A repeated group loops through BRANCH and a BACK node pointing back to
+  // the OPEN node; a group's body is a BRANCH chain of its own.
+  EXPECT_EQ(bytes(regex_program<"x(ab)+">),
+            (std::vector<int>{0x9C, 6, 0, 35, 8, 0, 5, 'x', 0, 21, 0, 3, 6, 0, 9, 8, 0, 6, 'a', 'b', 0, 31, 0, 3, 6,
+                              0, 6, 7, 0, 18, 6, 0, 3, 9, 0, 3, 0, 0, 0}));
+  static_assert(regex_constant<"x(ab)+">.first_char == 'x');
+  static_assert(regex_constant<"x(ab)+">.anchored == 0);
+  static_assert(regex_constant<"^x|^y">.anchored == 0, "two alternatives: no single start");
+  // Set syntax: ranges, a literal "-" first or last, bytes above 0x9F as themselves.
+  EXPECT_EQ(bytes(regex_program<"[-a-c\xe7.-]">),
+            (std::vector<int>{0x9C, 6, 0, 14, 4, 0, 11, '-', 'a', 'b', 'c', 0xE7, '.', '-', 0, 0, 0, 0}));
 }
 
 TEST(RegexFind, NullRegexIsNoMatchAndEmptyTextsFail) {
