@@ -6,19 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "core/featfuncs.h"
 #include "core/path.h"
 #include "lang_pt_br/pos.h"
 #include "tests/support/build_utt.h"
 
 namespace {
-
-// Stand-in for the standard "phrase_num_words" so that these tests depend on
-// nothing but the phrasing code: the number of word daughters, as a digit.
-Value* count_words(Item* phrase) {
-  int n = 0;
-  for (Item* w = item_first_daughter(item_in_relation(phrase, "Phrase")); w; w = item_next(w)) ++n;
-  return value_small_int_string(n);
-}
 
 struct P {
   std::string name;
@@ -38,8 +31,8 @@ Utterance* sentence(const std::vector<P>& ps) {
     phrases.push_back(ph);
   }
   Utterance* u = testutt::build(phrases);
+  register_feature_functions(u->ffunctions);
   feature_function_register(u->ffunctions, "gpos", gpos);
-  feature_function_register(u->ffunctions, "phrase_num_words", count_words);
   int t = 0;
   for (const testutt::Phrase& ph : phrases) {
     const P& p = ps[&ph - phrases.data()];
