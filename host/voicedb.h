@@ -1,0 +1,49 @@
+// The host's view of a voice database (layout version 1 of
+// docs/voice-database.md): the parts that the module maps and passes on.
+// The file is untrusted, so voicedb_open checks every count, offset and
+// string once; afterwards the accessors read without checks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/contract.h"
+
+struct HostVoiceDb {
+  const UnitDatabase* database = nullptr;
+  const uint8_t* strings = nullptr;  // NUL-terminated texts
+  uint32_t string_size = 0;
+  const uint8_t* instances = nullptr;  // section 3
+  const uint8_t* blocks = nullptr;     // section 4
+  const uint8_t* edges = nullptr;      // section 5
+  const uint8_t* audio = nullptr;      // section 6
+  uint32_t audio_size = 0;
+  uint32_t instance_count = 0;
+  uint32_t recording_count = 0;
+  uint32_t sample_rate = 0;
+  uint32_t codec_type = 0;
+};
+
+// One unit instance as the search and the audio stage use it.
+struct VoiceDbInstance {
+  const uint8_t* audio;  // the unit audio record
+  uint32_t audio_size;
+  uint32_t recording;
+  uint32_t position;
+};
+
+// Checks the database's host parts; false with a one-line reason.
+bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* error);
+
+// The unit index record named `name` (binary search), or null.
+const UnitIndexRecord* voicedb_find(const HostVoiceDb& db, const char* name);
+
+// The instances [first, first + count) of a unit index record.
+void voicedb_unit_instances(const UnitIndexRecord* unit, uint32_t* first, uint32_t* count);
+
+VoiceDbInstance voicedb_instance(const HostVoiceDb& db, uint32_t instance);
+// Side 0 is the left phone, 1 the right one.  Strings point into the
+// database's string table.
+void voicedb_unit_block(const HostVoiceDb& db, uint32_t instance, int side, SegmentTarget* out);
+// Edge 0 is at the unit's start (the left phone's middle), 1 at its end.
+JoinEdge voicedb_edge(const HostVoiceDb& db, uint32_t instance, int edge);

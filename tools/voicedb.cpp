@@ -1,0 +1,356 @@
+#include "tools/voicedb.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <unistd.h>
+
+#include "tools/dbwriter.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kHostMagic = 0x48564c53;  // "SLVH" in file order
+constexpr uint32_t kHeaderSize = 64;
+constexpr uint32_t kInstanceSize = 24;
+constexpr uint32_t kBlockSize = 80;
+constexpr uint32_t kEdgeSize = 32;
+
+void put16(Bytes& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void put32(Bytes& b, uint32_t v) {
+  put16(b, v & 0xffff);
+  put16(b, v >> 16);
+}
+void set32(Bytes& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+bool name_less(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<uint8_t>(x) < static_cast<uint8_t>(y);
+  });
+}
+
+// Interned NUL-terminated strings; offset 0 is the empty string.
+class StringTable {
+ public:
+  StringTable() { bytes_.push_back(0); }
+  uint32_t add(const char* s) {
+    if (!s || !*s) return 0;
+    auto it = offsets_.find(s);
+    if (it != offsets_.end()) return it->second;
+    uint32_t at = static_cast<uint32_t>(bytes_.size());
+    bytes_.insert(bytes_.end(), s, s + strlen(s) + 1);
+    offsets_.emplace(s, at);
+    return at;
+  }
+  const Bytes& bytes() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+  std::map<std::string, uint32_t> offsets_;
+};
+
+void put_block(Bytes& out, const SegmentTarget& t, StringTable& strings) {
+  uint32_t measure;
+  memcpy(&measure, &t.measure, 4);
+  put32(out, measure);
+  for (const char* s : {t.pp_name, t.p_name, t.name, t.n_name, t.nn_name, t.label, t.gpos_p, t.gpos, t.gpos_n, t.tone,
+                        t.ph_vc, t.ph_cvox, t.ph_ctype})
+    put32(out, strings.add(s));
+  for (uint8_t v : {t.pos1, t.pos2, t.pos3, t.mark, t.pos4, t.pos5, t.level1, t.level2, t.level3, t.level4, t.level5,
+                    t.level6, t.flag1, t.flag2, t.flag3, t.flag4, t.flag5, t.label_value})
+    out.push_back(v);
+  out.resize(out.size() + 6, 0);
+}
+
+void put_edge(Bytes& out, const JoinEdge& e) {
+  put16(out, e.edge_value);
+  out.insert(out.end(), e.reserved, e.reserved + 6);
+  put16(out, static_cast<uint16_t>(e.edge_level));
+  put16(out, e.edge_a);
+  put16(out, static_cast<uint16_t>(e.edge_b));
+  put16(out, e.edge_c);
+  out.insert(out.end(), e.coef, e.coef + 16);
+}
+
+Bytes read_all(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<Bytes> split_packets(const Bytes& data) {
+  std::vector<Bytes> out;
+  for (size_t i = 0; i + 2 <= data.size();) {
+    size_t n = data[i] | data[i + 1] << 8;
+    if (i + 2 + n > data.size()) break;
+    out.emplace_back(data.begin() + static_cast<long>(i + 2), data.begin() + static_cast<long>(i + 2 + n));
+    i += 2 + n;
+  }
+  return out;
+}
+
+// Encodes one unit with the Vorbis encoder tool.  The signal is followed by
+// silence so that the decoder's output covers every sample of the unit.
+bool vorbis_encode(const VoiceDbSpec& spec, const std::vector<int16_t>& samples, Bytes* headers,
+                   std::vector<Bytes>* packets, std::string* error) {
+  std::string dir = spec.work_dir.empty() ? std::filesystem::temp_directory_path().string() : spec.work_dir;
+  std::string stem = dir + "/voicedb_" + std::to_string(getpid());
+  std::string in = stem + ".pcm", h = stem + ".hdr", p = stem + ".pkt";
+  std::vector<int16_t> padded = samples;
+  padded.resize(samples.size() + 2048, 0);
+  {
+    std::ofstream f(in, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(padded.data()), static_cast<std::streamsize>(2 * padded.size()));
+    if (!f) {
+      *error = "cannot write " + in;
+      return false;
+    }
+  }
+  char quality[32];
+  snprintf(quality, sizeof quality, "%g", static_cast<double>(spec.vorbis_quality));
+  std::string cmd = "'" + spec.vorbis_encoder + "' --quality " + quality + " " + std::to_string(spec.sample_rate) +
+                    " '" + in + "' '" + h + "' '" + p + "'";
+  int status = std::system(cmd.c_str());
+  Bytes hdr = read_all(h), pkt = read_all(p);
+  std::remove(in.c_str());
+  std::remove(h.c_str());
+  std::remove(p.c_str());
+  if (status != 0 || hdr.empty()) {
+    *error = "the Vorbis encoder failed: " + cmd;
+    return false;
+  }
+  *headers = hdr;
+  *packets = split_packets(pkt);
+  return true;
+}
+
+struct Record {
+  Bytes bytes;         // the unit audio record
+  size_t offset_at;    // where its packet-store offset sits (codecs 12, 14)
+  Bytes store;         // its packet data (codecs 12, 14)
+};
+
+}  // namespace
+
+void voicedb_scramble(uint8_t* block, uint32_t length, uint32_t checksum) {
+  uint8_t key[8] = {static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8),
+                    static_cast<uint8_t>(checksum >> 16), static_cast<uint8_t>(checksum >> 24), 0, 0, 0, 0};
+  uint32_t tail = length % 4;
+  uint32_t body = length;
+  if (length >= 5 && tail != 0) {
+    memcpy(key + 4, block + length - tail, tail);
+    body = length - tail;
+  }
+  for (uint32_t i = 0; i < body; ++i) block[i] ^= key[i % 8];
+}
+
+bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::string* error) {
+  const uint32_t codec = spec.codec_type;
+  if (codec != 2 && codec != 8 && codec != 12 && codec != 14) {
+    *error = "codec type " + std::to_string(codec) + " is not 2, 8, 12 or 14";
+    return false;
+  }
+  if ((codec == 8 || codec == 12) && spec.vorbis_encoder.empty()) {
+    *error = "Vorbis coding needs the encoder tool";
+    return false;
+  }
+
+  // Instances of one diphone are consecutive, diphones in index order.
+  std::vector<size_t> order(spec.units.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return name_less(spec.units[a].diphone, spec.units[b].diphone); });
+
+  StringTable strings;
+  Bytes instances, blocks, edges, audio;
+  std::vector<Record> records;
+  Bytes setup;
+  uint32_t recordings = 0;
+  size_t group_first = 0;
+  UnitDbParts parts;
+  parts.name = spec.name;
+  parts.checksum = spec.checksum;
+  parts.sample_rate = spec.sample_rate;
+  parts.codec_type = codec;
+
+  for (size_t k = 0; k < order.size(); ++k) {
+    const VoiceDbUnit& u = spec.units[order[k]];
+    if (u.diphone.empty() || u.diphone.size() > 9) {
+      *error = "diphone name '" + u.diphone + "' is empty or longer than 9 bytes";
+      return false;
+    }
+    uint32_t total = u.pad_left + u.core_length + u.pad_right;
+    if (total > 65535 || u.boundary > u.core_length) {
+      *error = "unit " + u.diphone + ": frame ends do not fit 16 bits or the boundary lies outside the unit";
+      return false;
+    }
+    if (codec != 14 && u.samples.size() != total) {
+      *error = "unit " + u.diphone + ": " + std::to_string(u.samples.size()) + " samples instead of " +
+               std::to_string(total);
+      return false;
+    }
+    if (codec == 14 && total > 0 && u.packets.empty()) {
+      *error = "unit " + u.diphone + ": no SILK packets";
+      return false;
+    }
+    recordings = std::max(recordings, u.recording + 1);
+
+    // Index: a new record for the first instance of each diphone; its host
+    // bytes (at byte 12) hold the first instance and the instance count.
+    if (parts.units.empty() || parts.units.back().name != u.diphone) {
+      UnitDbUnit rec;
+      rec.name = u.diphone;
+      rec.extra.assign(12 - (u.diphone.size() + 1), 0);
+      put32(rec.extra, static_cast<uint32_t>(k));
+      put32(rec.extra, 0);
+      parts.units.push_back(rec);
+      group_first = k;
+    }
+    Bytes& extra = parts.units.back().extra;
+    set32(extra, extra.size() - 4, static_cast<uint32_t>(k + 1 - group_first));
+
+    // Audio record: a frame table of four frames (left context, left half,
+    // right half, right context), then the coding's own part.
+    Record r;
+    r.offset_at = 0;
+    put16(r.bytes, 4);
+    put16(r.bytes, u.pad_left);
+    put16(r.bytes, u.pad_left + u.boundary);
+    put16(r.bytes, u.pad_left + u.core_length);
+    put16(r.bytes, total);
+    if (codec == 2) {
+      for (int16_t s : u.samples) put16(r.bytes, static_cast<uint16_t>(s));
+    } else if (codec == 8 || codec == 12) {
+      Bytes headers;
+      std::vector<Bytes> packets;
+      if (!vorbis_encode(spec, u.samples, &headers, &packets, error)) return false;
+      if (setup.empty()) {
+        setup = headers;
+      } else if (setup != headers) {
+        *error = "the Vorbis encoder gave different headers for unit " + u.diphone;
+        return false;
+      }
+      if (codec == 8) {
+        put32(r.bytes, 0);
+        for (const Bytes& p : packets) {
+          put16(r.bytes, static_cast<uint32_t>(p.size()));
+          r.bytes.insert(r.bytes.end(), p.begin(), p.end());
+        }
+      } else {
+        put16(r.bytes, 0);  // skip
+        r.offset_at = r.bytes.size();
+        put32(r.bytes, 0);
+        for (Bytes p : packets) {
+          if (p.size() > 255) {
+            *error = "unit " + u.diphone + ": a Vorbis packet of " + std::to_string(p.size()) +
+                     " bytes does not fit a 1-byte length (lower the quality)";
+            return false;
+          }
+          voicedb_scramble(p.data(), static_cast<uint32_t>(p.size()), spec.checksum);
+          r.store.push_back(static_cast<uint8_t>(p.size()));
+          r.store.insert(r.store.end(), p.begin(), p.end());
+        }
+        put32(r.bytes, static_cast<uint32_t>(r.store.size()));
+      }
+    } else {
+      put16(r.bytes, u.skip);
+      r.offset_at = r.bytes.size();
+      put32(r.bytes, 0);
+      for (Bytes p : u.packets) {
+        if (p.size() > 5132) {
+          *error = "unit " + u.diphone + ": a SILK packet longer than 5132 bytes";
+          return false;
+        }
+        voicedb_scramble(p.data(), static_cast<uint32_t>(p.size()), spec.checksum);
+        put16(r.store, static_cast<uint32_t>(p.size()));
+        r.store.insert(r.store.end(), p.begin(), p.end());
+      }
+      put32(r.bytes, static_cast<uint32_t>(r.store.size()));
+    }
+    while (audio.size() % 4) audio.push_back(0);
+    put32(instances, static_cast<uint32_t>(audio.size()));
+    put32(instances, static_cast<uint32_t>(r.bytes.size()));
+    put32(instances, u.recording);
+    put32(instances, u.position);
+    put32(instances, 0);
+    put32(instances, 0);
+    r.offset_at += audio.size();
+    audio.insert(audio.end(), r.bytes.begin(), r.bytes.end());
+    put_block(blocks, u.left, strings);
+    put_block(blocks, u.right, strings);
+    put_edge(edges, u.start_edge);
+    put_edge(edges, u.end_edge);
+    records.push_back(std::move(r));
+  }
+  if (codec == 12 && !setup.empty()) voicedb_scramble(setup.data(), static_cast<uint32_t>(setup.size()), spec.checksum);
+
+  Bytes store;
+  for (const Record& r : records) store.insert(store.end(), r.store.begin(), r.store.end());
+
+  Bytes s0;
+  put32(s0, kHostMagic);
+  put32(s0, kVoiceDbLayoutVersion);
+  put32(s0, static_cast<uint32_t>(spec.units.size()));
+  put32(s0, kInstanceSize);
+  put32(s0, kBlockSize);
+  put32(s0, kEdgeSize);
+  put32(s0, static_cast<uint32_t>(strings.bytes().size()));
+  put32(s0, recordings);
+  put32(s0, 0);  // packet store offset, set below
+  put32(s0, static_cast<uint32_t>(store.size()));
+  s0.resize(kHeaderSize, 0);
+  s0.insert(s0.end(), strings.bytes().begin(), strings.bytes().end());
+
+  parts.section_0 = s0;
+  parts.codec_setup = setup;
+  parts.sections[0] = instances;
+  parts.sections[1] = blocks;
+  parts.sections[2] = edges;
+  parts.sections[3] = audio;
+
+  // The packet store follows the mapped sections; its place is known once
+  // the rest is laid out (patching offsets does not change any size).
+  Bytes file = unitdb_build(parts, error);
+  if (file.empty()) return false;
+  if (!store.empty()) {
+    const uint32_t base = static_cast<uint32_t>(file.size());
+    set32(parts.section_0, 32, base);
+    uint32_t at = base;
+    for (const Record& r : records) {
+      if (r.offset_at) set32(parts.sections[3], r.offset_at, at);
+      at += static_cast<uint32_t>(r.store.size());
+    }
+    file = unitdb_build(parts, error);
+    if (file.empty()) return false;
+    file.insert(file.end(), store.begin(), store.end());
+  }
+  *out = std::move(file);
+  return true;
+}
+
+bool voicedb_write(const std::string& path, const VoiceDbSpec& spec, std::string* error) {
+  Bytes bytes;
+  if (!voicedb_build(spec, &bytes, error)) return false;
+  std::error_code ec;
+  std::filesystem::path p(path);
+  if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) {
+    *error = "cannot write " + path;
+    return false;
+  }
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = fclose(f) == 0 && ok;
+  if (!ok) *error = "cannot write " + path;
+  return ok;
+}
