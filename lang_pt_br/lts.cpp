@@ -109,26 +109,49 @@ void lts_buffer_free(LtsBuffer* buffer) {
   *buffer = LtsBuffer{};
 }
 
-void lts_apply(const char* input, int32_t start, int32_t length, const LtsRule* rules, LtsBuffer* out) {
+namespace {
+
+void start_output(LtsBuffer* out) {
   out->length = 0;
   if (out->text) out->text[0] = '\0';
   else buffer_append(out, "", 0);  // a fresh buffer gets its first block
+}
+
+// Fires `r` at p when its target and both contexts fit; returns the length
+// consumed, or 0.
+int32_t try_rule(const Span& s, const LtsRule* r, int32_t p, LtsBuffer* out) {
+  if (static_cast<unsigned char>(r->target[0]) != static_cast<unsigned char>(s.text[p])) return 0;
+  int32_t tlen = static_cast<int32_t>(strlen(r->target));
+  if (!begins_at(s, r->target, tlen, p)) return 0;
+  if (!match_left(s, r->left, context_length(r->left) - 1, p)) return 0;
+  if (!match_right(s, r->right, 0, context_length(r->right), p + tlen)) return 0;
+  buffer_append(out, r->output, static_cast<int32_t>(strlen(r->output)));
+  return tlen;
+}
+
+}  // namespace
+
+void lts_apply(const char* input, int32_t start, int32_t length, const LtsRule* rules, LtsBuffer* out) {
+  start_output(out);
   const Span s{input, start, start + length};
   int32_t p = start;
   while (p < s.hi) {
-    const LtsRule* fired = nullptr;
-    for (const LtsRule* r = rules; r->left; ++r) {
-      if (static_cast<unsigned char>(r->target[0]) != static_cast<unsigned char>(input[p])) continue;
-      int32_t tlen = static_cast<int32_t>(strlen(r->target));
-      if (!begins_at(s, r->target, tlen, p)) continue;
-      if (!match_left(s, r->left, context_length(r->left) - 1, p)) continue;
-      if (!match_right(s, r->right, 0, context_length(r->right), p + tlen)) continue;
-      fired = r;
-      buffer_append(out, r->output, static_cast<int32_t>(strlen(r->output)));
-      p += tlen;
-      break;
-    }
-    if (!fired) ++p;  // a character no rule names is dropped
+    int32_t used = 0;
+    for (const LtsRule* r = rules; r->left && used == 0; ++r) used = try_rule(s, r, p, out);
+    p += used > 0 ? used : 1;  // a character no rule names is dropped
+  }
+}
+
+void lts_apply_indexed(const char* input, int32_t start, int32_t length, const LtsRule* rules, LtsIndex index,
+                       LtsBuffer* out) {
+  start_output(out);
+  const Span s{input, start, start + length};
+  int32_t p = start;
+  while (p < s.hi) {
+    int32_t used = 0;
+    if (const uint16_t* candidates = index[static_cast<unsigned char>(input[p])])
+      for (; *candidates != kLtsIndexEnd && used == 0; ++candidates) used = try_rule(s, &rules[*candidates], p, out);
+    p += used > 0 ? used : 1;
   }
 }
 
@@ -167,7 +190,7 @@ Value* lts_word(const char* word) {
   memcpy(framed + 1, word, n);
   framed[n + 1] = '#';
   LtsBuffer out{};
-  lts_apply(framed, 0, n + 2, pt_br_lts_rules, &out);
+  lts_apply_indexed(framed, 0, n + 2, pt_br_lts_rules, pt_br_lts_index, &out);
   Value* phones = phone_string_to_list(out.text);
   lts_buffer_free(&out);
   heap_free(framed);

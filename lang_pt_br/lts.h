@@ -46,8 +46,21 @@ void lts_apply(const char* input, int32_t start, int32_t length, const LtsRule* 
 // The whole input.
 void lts_apply(const char* input, const LtsRule* rules, LtsBuffer* out);
 
-// The Brazilian Portuguese letter-to-sound rules (null-terminated).
+// An index of a rule set by the first byte of the targets: for each byte, the
+// positions of the rules whose target begins with it, in table order, ended
+// by kLtsIndexEnd (null for a byte that begins no target).
+constexpr uint16_t kLtsIndexEnd = 0xFFFF;
+using LtsIndex = const uint16_t* const*;
+
+// lts_apply for a rule set with its index: the same output, without walking
+// the rules that cannot fire at a position.
+void lts_apply_indexed(const char* input, int32_t start, int32_t length, const LtsRule* rules, LtsIndex index,
+                       LtsBuffer* out);
+
+// The Brazilian Portuguese letter-to-sound rules (null-terminated) and their
+// index (256 entries).
 extern const LtsRule pt_br_lts_rules[];
+extern const uint16_t* const pt_br_lts_index[256];
 // Number of rules before the terminator.
 int32_t pt_br_lts_rule_count();
 

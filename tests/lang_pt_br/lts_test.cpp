@@ -182,6 +182,33 @@ TEST(PtBrRules, TableShapeAndPhones) {
   EXPECT_STREQ(pt_br_lts_rules[643].output, "");
 }
 
+TEST(PtBrRules, IndexGivesTheSameOutputAsTheTable) {
+  int indexed = 0;
+  for (int b = 0; b < 256; ++b) {
+    int last = -1;
+    for (const uint16_t* i = pt_br_lts_index[b]; i && *i != kLtsIndexEnd; ++i, ++indexed) {
+      EXPECT_GT(*i, last);  // table order
+      EXPECT_EQ(static_cast<unsigned char>(pt_br_lts_rules[*i].target[0]), b);
+      last = *i;
+    }
+  }
+  EXPECT_EQ(indexed, 644);
+  const char* words[] = {"#casa#", "#email#", "#design#", "#designado#", "#\xe0#", "#a#", "#exame#",
+                         "#ch\xe3o#", "#quinquagen\xe1rio#", "#xavier#", "#thiago#", "#walter#",
+                         "#ZZ9#", "#", "", "#lingui\xe7" "a#", "#pinguins#", "#sequestro#"};
+  LtsBuffer a{}, b{};
+  for (const char* w : words) {
+    lts_apply(w, pt_br_lts_rules, &a);
+    lts_apply_indexed(w, 0, static_cast<int32_t>(strlen(w)), pt_br_lts_rules, pt_br_lts_index, &b);
+    EXPECT_STREQ(a.text, b.text) << w;
+  }
+  uint64_t before = heap_alloc_count();
+  lts_apply_indexed("#casa#", 0, 6, pt_br_lts_rules, pt_br_lts_index, &b);
+  EXPECT_EQ(heap_alloc_count(), before);
+  lts_buffer_free(&a);
+  lts_buffer_free(&b);
+}
+
 TEST(PtBrRules, WholeWordsAndTableOrder) {
   EXPECT_EQ(join(lts_word("email")), "i m e j w");
   EXPECT_EQ(join(lts_word("download")), "d a w l o1 w jh i s");

@@ -161,6 +161,22 @@ def generate(rules):
     lines.append('};')
     lines.append('')
     lines.append('int32_t pt_br_lts_rule_count() { return %d; }' % len(rules))
+    # The rules by the first byte of their targets, in table order.
+    by_byte = {}
+    for i, (_, target, _, _, _) in enumerate(rules):
+        by_byte.setdefault(target.encode('iso-8859-15')[0], []).append(i)
+    lines.append('')
+    lines.append('namespace {')
+    lines.append('')
+    for b in sorted(by_byte):
+        lines.append('constexpr uint16_t kFirst%02x[] = {%s, kLtsIndexEnd};' % (b, ', '.join(str(i) for i in by_byte[b])))
+    lines.append('')
+    lines.append('}  // namespace')
+    lines.append('')
+    lines.append('const uint16_t* const pt_br_lts_index[256] = {')
+    for b in range(256):
+        lines.append('    %s,' % ('kFirst%02x' % b if b in by_byte else 'nullptr'))
+    lines.append('};')
     return '\n'.join(lines) + '\n'
 
 
