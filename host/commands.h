@@ -6,3 +6,5 @@ int cmd_info(int argc, char** argv);
 int cmd_words(int argc, char** argv);
 int cmd_silk_decode(int argc, char** argv);
 int cmd_unit_decode(int argc, char** argv);
+int cmd_phones(int argc, char** argv);
+int cmd_xsampa(int argc, char** argv);

@@ -1,0 +1,128 @@
+// selvana phones: the phone list the voice gives each word of a text.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/item.h"
+#include "core/value.h"
+#include "host/commands.h"
+#include "host/text_io.h"
+#include "host/tokens.h"
+#include "host/voice_host.h"
+#include "host/words.h"
+
+namespace {
+
+constexpr char kWho[] = "selvana phones";
+
+void usage(FILE* out) {
+  fprintf(out,
+          "usage: selvana phones [--voice DIR] [--module PATH] [TEXT...]\n"
+          "\n"
+          "Reads the text into words as the voice does, groups them into phrases at\n"
+          "punctuation, and prints one line per word: the word, a tab, then its phone\n"
+          "list as the voice's wordtosegments_func returns it, elements separated by\n"
+          "single spaces (\"-\" between syllables, \"1\" on the stressed vowel).  The\n"
+          "text is the arguments joined by spaces, or standard input when there are\n"
+          "none; input and output are UTF-8.\n"
+          "\n"
+          "Options:\n"
+          "  --voice DIR    voice directory (default: the one next to the tool)\n"
+          "  --module PATH  voice module (default: the one next to the tool)\n"
+          "  --help         show this text\n");
+}
+
+std::string read_stream(FILE* in) {
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
+  return text;
+}
+
+}  // namespace
+
+int cmd_phones(int argc, char** argv) {
+  HostOptions options;
+  std::string error;
+  std::vector<std::string> texts;
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (options_done || a[0] != '-' || a[1] != '-') {
+      if (!options_done && strcmp(a, "-h") == 0) {
+        usage(stdout);
+        return 0;
+      }
+      texts.push_back(a);
+      continue;
+    }
+    if (strcmp(a, "--") == 0) {
+      options_done = true;
+      continue;
+    }
+    if (strcmp(a, "--help") == 0) {
+      usage(stdout);
+      return 0;
+    }
+    int taken = host_take_common_option(i, argc, argv, &options, &error);
+    if (taken < 0) {
+      fprintf(stderr, "%s: %s\n", kWho, error.c_str());
+      return 2;
+    }
+    if (taken == 0) {
+      fprintf(stderr, "%s: unknown option '%s' (try --help)\n", kWho, a);
+      return 2;
+    }
+  }
+  std::string utf8;
+  if (texts.empty()) {
+    utf8 = read_stream(stdin);
+  } else {
+    for (size_t k = 0; k < texts.size(); ++k) {
+      if (k) utf8 += ' ';
+      utf8 += texts[k];
+    }
+  }
+  std::vector<TextIssue> issues;
+  std::string text = utf8_to_latin9(utf8, &issues);
+  report_text_issues(stderr, kWho, issues);
+
+  HostVoice host;
+  if (!host_voice_open(&host, options, &error)) {
+    fprintf(stderr, "%s: %s\n", kWho, error.c_str());
+    return 1;
+  }
+  Utterance* utterance = host_utterance_new(host.voice);
+  ItemFunc to_segments = utterance_wordtosegments_function(utterance);
+  if (!utterance_token_function(utterance) || !to_segments) {
+    fprintf(stderr, "%s: the voice has no %s\n", kWho,
+            to_segments ? "tokentowords_func" : "wordtosegments_func");
+    utterance_delete(utterance);
+    host_voice_close(&host);
+    return 1;
+  }
+  tokenize_text(utterance, text.c_str());
+  Relation* words = tokens_to_words(utterance);
+  build_phrases(utterance);
+  std::string line;
+  for (Item* word = words->head; word; word = word->next) {
+    Value* phones = to_segments(word);
+    const Value* name = item_feature(word, "name");
+    line = latin9_to_utf8(value_type(name) == kTypeString ? value_string(name) : "");
+    line += '\t';
+    for (const Value* c = phones; c; c = value_cdr(c)) {
+      const Value* phone = value_car(c);
+      if (value_type(phone) != kTypeString) continue;
+      if (c != phones) line += ' ';
+      line += value_string(phone);
+    }
+    line += '\n';
+    fputs(line.c_str(), stdout);
+    value_release(phones);
+  }
+  utterance_delete(utterance);
+  host_voice_close(&host);
+  return 0;
+}
