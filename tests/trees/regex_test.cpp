@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstring>
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,44 @@ TEST(RegexPatterns, EveryStoredPatternOnItsExamples) {
     for (const std::string& text : c.no)
       EXPECT_FALSE(regex_matches(c.regex, text.c_str())) << c.name << " should not match \"" << text << "\"";
   }
+}
+
+// The standard library's ECMAScript regex reads the same sources with the
+// same meaning; on near misses of the examples (bytes replaced, inserted or
+// removed) both must give the same answer.
+TEST(RegexPatterns, AgreeWithStdRegexOnNearMisses) {
+  const std::string alphabet =
+      "0123456789.,:/-+eE'\"aAoOsSmMpPIVXxivRUDCLB$ \xba\xaa\xa4\xa3\xa5\xe7\xe3\xf5\xc9\xf1";
+  std::mt19937 rng(20131225);
+  auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
+  int checked = 0;
+  for (size_t i = 0; i < cases().size(); ++i) {
+    const Case& c = cases()[i];
+    const StoredPattern& stored = stored_patterns[i];
+    ASSERT_EQ(stored.regex, c.regex);
+    std::regex oracle(stored.source, std::regex::ECMAScript);
+    std::vector<std::string> seeds = c.yes;
+    seeds.insert(seeds.end(), c.no.begin(), c.no.end());
+    for (const std::string& seed : seeds) {
+      for (int round = 0; round < 60; ++round) {
+        std::string text = seed;
+        int edits = 1 + static_cast<int>(pick(3));
+        for (int e = 0; e < edits; ++e) {
+          size_t kind = pick(3);
+          if (kind == 0 && !text.empty())
+            text[pick(text.size())] = alphabet[pick(alphabet.size())];
+          else if (kind == 1 && !text.empty())
+            text.erase(pick(text.size()), 1);
+          else
+            text.insert(text.begin() + static_cast<long>(pick(text.size() + 1)), alphabet[pick(alphabet.size())]);
+        }
+        bool expected = std::regex_match(text, oracle);
+        ASSERT_EQ(regex_matches(c.regex, text.c_str()), expected) << stored.name << " on \"" << text << "\"";
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 10000);
 }
 
 TEST(RegexPatterns, StoredTableIsCompleteAndAnchored) {
