@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include "core/platform.h"
@@ -244,116 +245,67 @@ void set_distance(Pair& p, int s) {
   p.b.coef[0] = static_cast<uint8_t>(50 + s);
 }
 
-TEST(JoinCost, VowelBoundAndThreshold) {
-  Pair p;
-  p.b.edge_c = 11;  // p = 3, 2p = 6
-  EXPECT_EQ(join_cost_vowel(&p.a, &p.b, 5), kCostReject);
-  EXPECT_EQ(join_cost_vowel(&p.a, &p.b, 6), kCostReject);
-  EXPECT_EQ(join_cost_vowel(&p.a, &p.b, 7), 6u);
-  p = Pair();
-  set_distance(p, 23);  // q = 34
-  EXPECT_EQ(join_cost_vowel(&p.a, &p.b, 1), 68u);  // q alone never meets the bound
-  set_distance(p, 24);  // q = 36 counts as 45
-  EXPECT_EQ(join_cost_vowel(&p.a, &p.b, 1), 90u);
-  set_distance(p, 67);  // q = 100 counts as 685
-  EXPECT_EQ(join_cost_vowel(&p.a, &p.b, 1), 1370u);
-  // Every term counts fully: T1 70, T2 8, T3 200, T4 16, T5 31, q 15.
-  p = Pair();
-  p.b.edge_a = 103;
-  p.b.edge_value = 1300;
-  p.a.edge_level = 0;
-  p.b.edge_level = 2;
-  p.b.edge_b = 16;
-  p.b.edge_c = 12;
-  p.b.coef[0] = 60;
-  EXPECT_EQ(join_cost_vowel(&p.a, &p.b, kNoBound), 2u * (70 + 8 + 200 + 16 + 31 + 15));
-}
+// Each variant's bound test at, below and above its scaled cheap part, its
+// q threshold on both sides, and its own mix of terms.
+struct VariantCase {
+  const char* what;
+  JoinCostFn fn;
+  std::function<void(Pair&)> set;
+  uint32_t reject_at;  // the scaled cheap part: bounds up to it reject
+  uint32_t cost;       // the result with a bound above it
+};
 
-TEST(JoinCost, VoicelessPlosive) {
-  Pair p;  // p = 10: 3.2 p = 32
-  EXPECT_EQ(join_cost_voiceless_plosive(&p.a, &p.b, 31), kCostReject);
-  EXPECT_EQ(join_cost_voiceless_plosive(&p.a, &p.b, 32), kCostReject);
-  EXPECT_EQ(join_cost_voiceless_plosive(&p.a, &p.b, 33), 32u);
-  // trunc(T1 / 3) + trunc(T5 / 2): 70 / 3 = 23, 31 / 2 = 15; p = 48.
-  p.b.edge_a = 103;
-  p.b.edge_c = 12;
-  EXPECT_EQ(join_cost_voiceless_plosive(&p.a, &p.b, kNoBound), 153u);  // 153.6
-  EXPECT_EQ(join_cost_voiceless_plosive(&p.a, &p.b, 154), 153u);
-  EXPECT_EQ(join_cost_voiceless_plosive(&p.a, &p.b, 153), kCostReject);
-  // q up to 70 counts as is, then 5q - 280; a third of it joins p.
-  p = Pair();
-  set_distance(p, 47);  // q = 70: 10 + 23 = 33 -> 105.6
-  EXPECT_EQ(join_cost_voiceless_plosive(&p.a, &p.b, kNoBound), 105u);
-  set_distance(p, 48);  // q = 72 -> 80: 10 + 26 = 36 -> 115.2
-  EXPECT_EQ(join_cost_voiceless_plosive(&p.a, &p.b, kNoBound), 115u);
-}
-
-TEST(JoinCost, VoicedPlosive) {
-  Pair p;
-  p.b.edge_c = 18;  // p = 320: 0.8 p = 256
-  EXPECT_EQ(join_cost_voiced_plosive(&p.a, &p.b, 255), kCostReject);
-  EXPECT_EQ(join_cost_voiced_plosive(&p.a, &p.b, 256), kCostReject);
-  EXPECT_EQ(join_cost_voiced_plosive(&p.a, &p.b, 257), 256u);
-  p.b.edge_a = 103;  // all five terms: 320 + 70
-  EXPECT_EQ(join_cost_voiced_plosive(&p.a, &p.b, kNoBound), 312u);
-  p = Pair();
-  set_distance(p, 47);  // q = 70
-  EXPECT_EQ(join_cost_voiced_plosive(&p.a, &p.b, 1), 56u);
-  set_distance(p, 48);  // q = 72 -> 80
-  EXPECT_EQ(join_cost_voiced_plosive(&p.a, &p.b, 1), 64u);
-}
-
-TEST(JoinCost, GlideRhotic) {
-  Pair p;
-  p.b.edge_b = 15;  // T4 = 5: 9.6 p = 48
-  EXPECT_EQ(join_cost_glide_rhotic(&p.a, &p.b, 47), kCostReject);
-  EXPECT_EQ(join_cost_glide_rhotic(&p.a, &p.b, 48), kCostReject);
-  EXPECT_EQ(join_cost_glide_rhotic(&p.a, &p.b, 49), 48u);
-  // No T1; half of T5.
-  p = Pair();
-  p.b.edge_a = 110;
-  EXPECT_EQ(join_cost_glide_rhotic(&p.a, &p.b, 1), 0u);
-  p.b.edge_c = 12;  // 31 / 2 = 15 -> 144
-  EXPECT_EQ(join_cost_glide_rhotic(&p.a, &p.b, kNoBound), 144u);
-  p = Pair();
-  set_distance(p, 40);  // q = 60
-  EXPECT_EQ(join_cost_glide_rhotic(&p.a, &p.b, 1), 576u);
-  set_distance(p, 41);  // q = 61 -> 63: 604.8
-  EXPECT_EQ(join_cost_glide_rhotic(&p.a, &p.b, 1), 604u);
-}
-
-TEST(JoinCost, VoicelessOther) {
-  Pair p;
-  p.b.edge_b = 20;  // p = 20: 0.8 p = 16
-  EXPECT_EQ(join_cost_voiceless_other(&p.a, &p.b, 15), kCostReject);
-  EXPECT_EQ(join_cost_voiceless_other(&p.a, &p.b, 16), kCostReject);
-  EXPECT_EQ(join_cost_voiceless_other(&p.a, &p.b, 17), 16u);
-  // 0.6 T2 + 0.05 T1: 0.6 * 93 + 0.05 * 70 = 59.3 -> 59 -> 47.2; no T5.
-  p = Pair();
-  p.b.edge_value = 3000;
-  p.b.edge_a = 103;
-  p.b.edge_c = 30;
-  EXPECT_EQ(join_cost_voiceless_other(&p.a, &p.b, kNoBound), 47u);
-  p = Pair();
-  set_distance(p, 60);  // q = 90: trunc(27) -> 21.6
-  EXPECT_EQ(join_cost_voiceless_other(&p.a, &p.b, 1), 21u);
-  set_distance(p, 61);  // q = 91 -> 95: trunc(28.5) = 28 -> 22.4
-  EXPECT_EQ(join_cost_voiceless_other(&p.a, &p.b, 1), 22u);
-  p.b.edge_b = 20;  // trunc(0.3 * 95 + 20) = 48 -> 38.4
-  EXPECT_EQ(join_cost_voiceless_other(&p.a, &p.b, kNoBound), 38u);
-}
-
-TEST(JoinCost, Other) {
-  Pair p;
-  p.b.edge_b = 20;  // p = 20: 0.8 p = 16
-  EXPECT_EQ(join_cost_other(&p.a, &p.b, 15), kCostReject);
-  EXPECT_EQ(join_cost_other(&p.a, &p.b, 16), kCostReject);
-  EXPECT_EQ(join_cost_other(&p.a, &p.b, 17), 16u);
-  p = Pair();
-  set_distance(p, 27);  // q = 40
-  EXPECT_EQ(join_cost_other(&p.a, &p.b, 1), 32u);
-  set_distance(p, 28);  // q = 42 -> 50
-  EXPECT_EQ(join_cost_other(&p.a, &p.b, 1), 40u);
+TEST(JoinCost, BoundsThresholdsAndTerms) {
+  auto edge_c = [](int d) { return [d](Pair& p) { p.b.edge_c = static_cast<uint16_t>(10 + d); }; };
+  auto edge_b = [](int d) { return [d](Pair& p) { p.b.edge_b = static_cast<int16_t>(d); }; };
+  auto distance = [](int s) { return [s](Pair& p) { set_distance(p, s); }; };
+  const VariantCase cases[] = {
+      {"vowel: 2p = 6", join_cost_vowel, edge_c(1), 6, 6},
+      {"vowel: q 34", join_cost_vowel, distance(23), 0, 68},
+      {"vowel: q 36 counts as 45", join_cost_vowel, distance(24), 0, 90},
+      {"vowel: q 100 counts as 685", join_cost_vowel, distance(67), 0, 1370},
+      {"vowel: every term, 70 + 8 + 200 + 16 + 31 + 15", join_cost_vowel,
+       [](Pair& p) {
+         p.b.edge_a = 103, p.b.edge_value = 1300, p.a.edge_level = 0, p.b.edge_level = 2;
+         p.b.edge_b = 16, p.b.edge_c = 12, p.b.coef[0] = 60;
+       },
+       2 * 325, 2 * 340},
+      {"voiceless plosive: p = 10, 3.2p = 32", join_cost_voiceless_plosive, [](Pair&) {}, 32, 32},
+      {"voiceless plosive: 70/3 + 31/2 + 10 = 48, 153.6", join_cost_voiceless_plosive,
+       [](Pair& p) { p.b.edge_a = 103, p.b.edge_c = 12; }, 153, 153},
+      {"voiceless plosive: q 70, (10 + 23) 3.2", join_cost_voiceless_plosive, distance(47), 32, 105},
+      {"voiceless plosive: q 72 -> 80, (10 + 26) 3.2", join_cost_voiceless_plosive, distance(48), 32, 115},
+      {"voiced plosive: p = 320, 0.8p = 256", join_cost_voiced_plosive, edge_c(8), 256, 256},
+      {"voiced plosive: all five terms", join_cost_voiced_plosive,
+       [](Pair& p) { p.b.edge_c = 18, p.b.edge_a = 103; }, 312, 312},
+      {"voiced plosive: q 70", join_cost_voiced_plosive, distance(47), 0, 56},
+      {"voiced plosive: q 72 -> 80", join_cost_voiced_plosive, distance(48), 0, 64},
+      {"glide: T4 5, 9.6p = 48", join_cost_glide_rhotic, edge_b(15), 48, 48},
+      {"glide: no T1", join_cost_glide_rhotic, [](Pair& p) { p.b.edge_a = 110; }, 0, 0},
+      {"glide: half of T5, 15 * 9.6", join_cost_glide_rhotic, edge_c(2), 144, 144},
+      {"glide: q 60", join_cost_glide_rhotic, distance(40), 0, 576},
+      {"glide: q 61 -> 63, 604.8", join_cost_glide_rhotic, distance(41), 0, 604},
+      {"voiceless other: p = 20, 0.8p = 16", join_cost_voiceless_other, edge_b(20), 16, 16},
+      {"voiceless other: 0.6 * 93 + 0.05 * 70 = 59.3, no T5", join_cost_voiceless_other,
+       [](Pair& p) { p.b.edge_value = 3000, p.b.edge_a = 103, p.b.edge_c = 30; }, 47, 47},
+      {"voiceless other: q 90, 0.8 * 27", join_cost_voiceless_other, distance(60), 0, 21},
+      {"voiceless other: q 91 -> 95, 0.8 * 28", join_cost_voiceless_other, distance(61), 0, 22},
+      {"voiceless other: trunc(0.3 * 95 + 20) = 48", join_cost_voiceless_other,
+       [](Pair& p) { set_distance(p, 61), p.b.edge_b = 20; }, 16, 38},
+      {"other: p = 20, 0.8p = 16", join_cost_other, edge_b(20), 16, 16},
+      {"other: q 40", join_cost_other, distance(27), 0, 32},
+      {"other: q 42 -> 50", join_cost_other, distance(28), 0, 40},
+  };
+  for (const VariantCase& c : cases) {
+    Pair p;
+    c.set(p);
+    EXPECT_EQ(c.fn(&p.a, &p.b, c.reject_at), kCostReject) << c.what;
+    if (c.reject_at > 0) {
+      EXPECT_EQ(c.fn(&p.a, &p.b, c.reject_at - 1), kCostReject) << c.what;
+    }
+    EXPECT_EQ(c.fn(&p.a, &p.b, c.reject_at + 1), c.cost) << c.what;
+    EXPECT_EQ(c.fn(&p.a, &p.b, kNoBound), c.cost) << c.what;
+  }
 }
 
 TEST(JoinCost, SymmetricInAAndB) {

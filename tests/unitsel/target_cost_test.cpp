@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 
 #include "core/platform.h"
@@ -12,502 +13,291 @@
 
 namespace {
 
-uint32_t raw(const SegmentBlock& t, const SegmentBlock& u) { return segment_cost_unscaled(t.get(), u.get()); }
-uint32_t cost(const SegmentBlock& t, const SegmentBlock& u) { return segment_cost(t.get(), u.get()); }
+using Block = SegmentBlock;
 
-TEST(SegmentCost, IdenticalBlocksCostNothing) {
-  SegmentBlock t;
-  EXPECT_EQ(raw(t, t), 0u);
-  SegmentBlock u = t;  // same text, different pointers
-  EXPECT_EQ(cost(t, u), 0u);
-  SegmentBlock vowel;
-  vowel.set_name("a");
-  vowel->mark = 2;
-  vowel->level1 = 3;
-  vowel->level4 = 1;
-  vowel.tone("L*");
-  EXPECT_EQ(cost(vowel, SegmentBlock(vowel)), 0u);
-}
+// One hand-computed case: starting from two equal blocks (the consonant "t",
+// everything else 0 or "content"), `set` changes the target t and the unit u;
+// `raw` is the sum before the scaling by 0.4.
+struct Case {
+  const char* what;
+  std::function<void(Block& t, Block& u)> set;
+  uint32_t raw;
+};
 
-TEST(SegmentCost, HighTonePenaltyAppliesEvenAgainstItself) {
-  SegmentBlock b;
-  b->level4 = 1;
-  b->level1 = 2;
-  b->level2 = 2;
-  b.tone("H");
-  EXPECT_EQ(raw(b, SegmentBlock(b)), 1000u);
-  EXPECT_EQ(cost(b, SegmentBlock(b)), 400u);
-
-  // Through level3 as well, with the tone terms off (unit level4 not 1).
-  SegmentBlock t;
-  t->level3 = 1;
-  t->level1 = t->level2 = 2;
-  t.tone("H");
-  SegmentBlock u = t;
-  EXPECT_EQ(raw(t, u), 1000u);
-  // Each missing condition removes it.
-  SegmentBlock low = u;
-  low->level1 = 1;  // unit level1 not above 1 (and the level1 rule adds 2)
-  EXPECT_EQ(raw(t, low), 2u);
-  low = u;
-  low->level2 = 1;  // level2 rule: target above 1, unit 1 adds 3
-  EXPECT_EQ(raw(t, low), 3u);
-  SegmentBlock no_h = t;
-  no_h.tone("L");
-  SegmentBlock no_h_u = no_h;
-  EXPECT_EQ(raw(no_h, no_h_u), 0u);
-  SegmentBlock unaccented = t;
-  unaccented->level3 = 0;
-  SegmentBlock unaccented_u = unaccented;
-  EXPECT_EQ(raw(unaccented, unaccented_u), 0u);
-}
-
-TEST(SegmentCost, ContextNames) {
-  SegmentBlock t;
-  SegmentBlock u = t;
-  u.p_name("i");
-  EXPECT_EQ(raw(t, u), 7u);
-  EXPECT_EQ(cost(t, u), 2u);
-  u = t;
-  u.n_name("i");
-  EXPECT_EQ(raw(t, u), 7u);
-  u = t;
-  u.pp_name("i");
-  EXPECT_EQ(raw(t, u), 3u);
-  u.nn_name("i");
-  EXPECT_EQ(raw(t, u), 6u);
-  u.p_name("i").n_name("o");
-  EXPECT_EQ(raw(t, u), 20u);
-
-  // A prefix is a different name.
-  u = t;
-  u.p_name("an");
-  EXPECT_EQ(raw(t, u), 7u);
-}
-
-TEST(SegmentCost, ContextMultipliers) {
-  SegmentBlock t;
-  SegmentBlock u = t;
-  u.p_name("i");  // c = 7
-
-  SegmentBlock r = t;
-  r.set_name("r");
-  SegmentBlock ru = r;
-  ru.p_name("i");
-  EXPECT_EQ(raw(r, ru), 35u);
-  EXPECT_EQ(cost(r, ru), 14u);
-
-  // "oh" before "n" triples; "oh" elsewhere does not.
-  SegmentBlock oh = t;
-  oh.set_name("oh").n_name("n");
-  SegmentBlock ohu = oh;
-  ohu.p_name("i");
-  EXPECT_EQ(raw(oh, ohu), 21u);
-  oh.n_name("m");
-  ohu.n_name("m");
-  EXPECT_EQ(raw(oh, ohu), 7u);
-
-  // A neighbouring "r": 10 against a vowel unit, 5 against anything else.
-  SegmentBlock nr = t;
-  nr.n_name("r");
-  SegmentBlock nru = nr;
-  nru.p_name("i");
-  EXPECT_EQ(raw(nr, nru), 35u);
-  nru.ph_vc("+");
-  EXPECT_EQ(raw(nr, nru), 70u);
-  // The previous name is the target's: "r" there, a different one on the unit.
-  SegmentBlock pr = t;
-  pr.p_name("r");
-  SegmentBlock pru = pr;
-  pru.p_name("a");
-  EXPECT_EQ(raw(pr, pru), 35u);
-
-  // Both multipliers apply in turn: 7 * 5 * 10.
-  SegmentBlock rr = r;
-  rr.p_name("r");
-  SegmentBlock rru = rr;
-  rru.p_name("i").ph_vc("+");
-  EXPECT_EQ(raw(rr, rru), 350u);
-  // "oh" + "n" then "r" before: 7 * 3 * 5.
-  SegmentBlock ohr = oh;
-  ohr.n_name("n").p_name("r");
-  SegmentBlock ohru = ohr;
-  ohru.pp_name("i").nn_name("i").p_name("a");  // c = 3 + 3 + 7 = 13
-  EXPECT_EQ(raw(ohr, ohru), 13u * 3 * 10);  // the unit "oh" is a vowel
-
-  // "on", "en" and "j" as neighbours triple; "r" wins over them.
-  for (const char* nb : {"on", "en", "j"}) {
-    SegmentBlock x = t;
-    x.n_name(nb);
-    SegmentBlock xu = x;
-    xu.p_name("i");
-    EXPECT_EQ(raw(x, xu), 21u) << nb;
-    SegmentBlock y = t;
-    y.p_name(nb);
-    SegmentBlock yu = y;
-    yu.p_name("i");
-    EXPECT_EQ(raw(y, yu), 21u) << nb;
-    y.n_name("r");
-    yu.n_name("r");
-    EXPECT_EQ(raw(y, yu), 35u) << nb;
-  }
-  // Whole-string tests: "oni" and "rr" are not "on" and "r".
-  SegmentBlock other = t;
-  other.n_name("oni");
-  SegmentBlock otheru = other;
-  otheru.p_name("i");
-  EXPECT_EQ(raw(other, otheru), 7u);
-  other.n_name("rr");
-  otheru.n_name("rr");
-  EXPECT_EQ(raw(other, otheru), 7u);
-}
-
-TEST(SegmentCost, PositionsAndMark) {
-  SegmentBlock t;
-  t->pos1 = 3;
-  t->pos2 = 0;
-  t->pos3 = 7;
-  SegmentBlock u = t;
-  u->pos1 = 1;
-  u->pos2 = 1;
-  u->pos3 = 9;
-  EXPECT_EQ(raw(t, u), 3u * (2 + 1 + 2));
-  u = t;
-  u->pos4 = 4;
-  u->pos5 = 255;
-  t->pos5 = 253;
-  EXPECT_EQ(raw(t, u), 2u * (4 + 2));
-
-  // A mark mismatch: 5 on a consonant, 1005 on a vowel unit.
-  SegmentBlock m = SegmentBlock();
-  SegmentBlock mu = m;
-  mu->mark = 3;
-  EXPECT_EQ(raw(m, mu), 5u);
-  EXPECT_EQ(cost(m, mu), 2u);
-  SegmentBlock v;
-  v.set_name("a");
-  SegmentBlock vu = v;
-  vu->mark = 1;
-  EXPECT_EQ(raw(v, vu), 1005u);
-  EXPECT_EQ(cost(v, vu), 402u);
-  // The unit's class decides, not the target's.
-  SegmentBlock cv = v;
-  cv.ph_vc("-");
-  EXPECT_EQ(raw(v, cv), 0u);
-  cv->mark = 1;
-  EXPECT_EQ(raw(v, cv), 5u);
-}
-
-TEST(SegmentCost, LevelRules) {
-  struct Case {
-    uint8_t SegmentTarget::*member;
-    uint32_t one_over;  // target 1, unit 2 or more
-    uint32_t over_one;  // target 2 or more, unit 1
-  };
-  const Case cases[] = {
-      {&SegmentTarget::level1, 2, 2}, {&SegmentTarget::level2, 10, 3}, {&SegmentTarget::level3, 2, 1},
-      {&SegmentTarget::level5, 1, 1}, {&SegmentTarget::level6, 1, 1},
-  };
+void check(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
-    SegmentBlock t;
-    SegmentBlock u;
-    t.rec.*c.member = 1;
-    u.rec.*c.member = 2;
-    EXPECT_EQ(raw(t, u), c.one_over);
-    u.rec.*c.member = 200;
-    EXPECT_EQ(raw(t, u), c.one_over);
-    t.rec.*c.member = 2;
-    u.rec.*c.member = 1;
-    EXPECT_EQ(raw(t, u), c.over_one);
-    t.rec.*c.member = 9;
-    EXPECT_EQ(raw(t, u), c.over_one);
-    // 0 against anything, and two values above 1, are not told apart.
-    t.rec.*c.member = 0;
-    EXPECT_EQ(raw(t, u), 0u);
-    t.rec.*c.member = 2;
-    u.rec.*c.member = 5;
-    EXPECT_EQ(raw(t, u), 0u);
-    t.rec.*c.member = 1;
-    u.rec.*c.member = 0;
-    EXPECT_EQ(raw(t, u), 0u);
+    Block t, u;
+    c.set(t, u);
+    EXPECT_EQ(segment_cost_unscaled(t.get(), u.get()), c.raw) << c.what;
+    EXPECT_EQ(segment_cost(t.get(), u.get()), static_cast<uint32_t>(static_cast<float>(c.raw) * 0.4f)) << c.what;
   }
-
-  // level4: 2 for target 1 against unit 2; target 2 against unit 1 adds 1 and
-  // switches the tone terms on (here only s = 2, so 2 * 2 more).
-  SegmentBlock t;
-  SegmentBlock u;
-  t->level4 = 1;
-  u->level4 = 2;
-  EXPECT_EQ(raw(t, u), 2u);
-  t->level4 = 2;
-  u->level4 = 1;
-  EXPECT_EQ(raw(t, u), 1u + 4u);
 }
 
-TEST(SegmentCost, FlagsAndLabels) {
-  uint8_t SegmentTarget::*flags[] = {&SegmentTarget::flag1, &SegmentTarget::flag2, &SegmentTarget::flag3,
-                                     &SegmentTarget::flag4, &SegmentTarget::flag5};
-  SegmentBlock t;
-  SegmentBlock u;
-  uint32_t expected = 0;
-  for (auto f : flags) {
-    u.rec.*f = 7;
-    ++expected;
-    EXPECT_EQ(raw(t, u), expected);
-  }
-  SegmentBlock l;
-  SegmentBlock lu;
-  lu.label("y");
-  EXPECT_EQ(raw(l, lu), 3u);
-  lu->label_value = 2;
-  EXPECT_EQ(raw(l, lu), 9u);
-  l->label_value = 5;
-  lu.label("x");
-  EXPECT_EQ(raw(l, lu), 9u);
+TEST(SegmentCost, IdenticalBlocksCostNothingButTheHighTone) {
+  check({
+      {"equal", [](Block&, Block&) {}, 0},
+      {"marked accented vowel",
+       [](Block& t, Block& u) {
+         for (Block* b : {&t, &u}) {
+           b->set_name("a").tone("L*");
+           (*b)->mark = 2, (*b)->level1 = 3, (*b)->level4 = 1;
+         }
+       },
+       0},
+      {"level4 1, levels 1 and 2 above 1, tone H: 1000 -> 400",
+       [](Block& t, Block& u) {
+         for (Block* b : {&t, &u}) {
+           b->tone("H");
+           (*b)->level4 = 1, (*b)->level1 = 2, (*b)->level2 = 2;
+         }
+       },
+       1000},
+  });
+}
+
+TEST(SegmentCost, Context) {
+  check({
+      {"p_name", [](Block&, Block& u) { u.p_name("i"); }, 7},
+      {"n_name", [](Block&, Block& u) { u.n_name("i"); }, 7},
+      {"pp_name and nn_name", [](Block&, Block& u) { u.pp_name("i").nn_name("i"); }, 6},
+      {"all four", [](Block&, Block& u) { u.pp_name("i").nn_name("i").p_name("i").n_name("o"); }, 20},
+      {"a prefix differs", [](Block&, Block& u) { u.p_name("an"); }, 7},
+      {"name r", [](Block& t, Block& u) { t.set_name("r"), u.set_name("r").p_name("i"); }, 35},
+      {"oh before n", [](Block& t, Block& u) { t.set_name("oh").n_name("n"), u.set_name("oh").n_name("n").p_name("i"); }, 21},
+      {"oh before m", [](Block& t, Block& u) { t.set_name("oh").n_name("m"), u.set_name("oh").n_name("m").p_name("i"); }, 7},
+      {"r next, consonant unit", [](Block& t, Block& u) { t.n_name("r"), u.n_name("r").p_name("i"); }, 35},
+      {"r next, vowel unit", [](Block& t, Block& u) { t.n_name("r"), u.n_name("r").p_name("i").ph_vc("+"); }, 70},
+      {"r before on the target only", [](Block& t, Block& u) { t.p_name("r"), u.p_name("a"); }, 35},
+      {"name r and r before, vowel unit: 7 * 5 * 10",
+       [](Block& t, Block& u) { t.set_name("r").p_name("r"), u.set_name("r").p_name("i").ph_vc("+"); }, 350},
+      {"oh before n after r: 13 * 3 * 10",
+       [](Block& t, Block& u) {
+         t.set_name("oh").n_name("n").p_name("r");
+         u.set_name("oh").n_name("n").pp_name("i").nn_name("i").p_name("a");
+       },
+       390},
+      {"on next", [](Block& t, Block& u) { t.n_name("on"), u.n_name("on").p_name("i"); }, 21},
+      {"en before", [](Block& t, Block& u) { t.p_name("en"), u.p_name("i"); }, 21},
+      {"j next", [](Block& t, Block& u) { t.n_name("j"), u.n_name("j").p_name("i"); }, 21},
+      {"r wins over j", [](Block& t, Block& u) { t.p_name("j").n_name("r"), u.p_name("i").n_name("r"); }, 35},
+      {"oni and rr are no multipliers", [](Block& t, Block& u) { t.p_name("rr").n_name("oni"), u.p_name("i").n_name("oni"); }, 7},
+  });
+}
+
+TEST(SegmentCost, CountsMarksLevelsFlagsAndLabels) {
+  check({
+      {"pos1..3", [](Block& t, Block& u) { t->pos1 = 3, t->pos3 = 7, u->pos1 = 1, u->pos2 = 1, u->pos3 = 9; }, 15},
+      {"pos4..5", [](Block& t, Block& u) { t->pos5 = 253, u->pos4 = 4, u->pos5 = 255; }, 12},
+      {"mark on a consonant", [](Block&, Block& u) { u->mark = 3; }, 5},
+      {"mark on a vowel unit: 1005 -> 402", [](Block& t, Block& u) { t.set_name("a"), u.set_name("a"), u->mark = 1; }, 1005},
+      {"the unit's class decides", [](Block& t, Block& u) { t.set_name("a"), u->mark = 1; }, 5},
+      {"level2 1 against 2", [](Block& t, Block& u) { t->level2 = 1, u->level2 = 2; }, 10},
+      {"level2 2 against 1", [](Block& t, Block& u) { t->level2 = 2, u->level2 = 1; }, 3},
+      {"level4 1 against 2", [](Block& t, Block& u) { t->level4 = 1, u->level4 = 2; }, 2},
+      {"level4 2 against 1, tone terms on with s = 2", [](Block& t, Block& u) { t->level4 = 2, u->level4 = 1; }, 1 + 4},
+      {"five flags", [](Block&, Block& u) { u->flag1 = u->flag2 = u->flag3 = u->flag4 = u->flag5 = 7; }, 5},
+      {"label", [](Block&, Block& u) { u.label("y"); }, 3},
+      {"label and label_value", [](Block& t, Block& u) { t->label_value = 5, u.label("y"), u->label_value = 3; }, 9},
+  });
+  // The level rules tell 0, 1 and "2 or more" apart.
+  const struct {
+    uint8_t SegmentTarget::*member;
+    uint32_t one_over, over_one;
+  } levels[] = {{&SegmentTarget::level1, 2, 2}, {&SegmentTarget::level2, 10, 3}, {&SegmentTarget::level3, 2, 1},
+                {&SegmentTarget::level5, 1, 1}, {&SegmentTarget::level6, 1, 1}};
+  const struct {
+    uint8_t t, u;
+    int which;  // 1: one_over, 2: over_one
+  } pairs[] = {{1, 2, 1}, {1, 200, 1}, {2, 1, 2}, {9, 1, 2}, {0, 1, 0}, {1, 0, 0}, {0, 5, 0}, {2, 5, 0}, {1, 1, 0}};
+  for (const auto& l : levels)
+    for (const auto& p : pairs) {
+      Block t, u;
+      t.rec.*l.member = p.t;
+      u.rec.*l.member = p.u;
+      EXPECT_EQ(segment_cost_unscaled(t.get(), u.get()), p.which == 1 ? l.one_over : p.which == 2 ? l.over_one : 0)
+          << int(p.t) << " " << int(p.u);
+    }
 }
 
 TEST(SegmentCost, PartOfSpeech) {
-  SegmentBlock t;
-  SegmentBlock u;
-  u.gpos("det");  // content against a function word, and the unit's class differs
-  EXPECT_EQ(raw(t, u), 60u);
-  SegmentBlock ft;
-  ft.gpos("det");
-  EXPECT_EQ(raw(ft, SegmentBlock()), 50u);  // unit is content: no class term
-  SegmentBlock fu;
-  fu.gpos("prep");
-  EXPECT_EQ(raw(ft, fu), 10u);
-  fu.gpos("det");
-  EXPECT_EQ(raw(ft, fu), 0u);
-  u = SegmentBlock();
-  u.gpos_p("det");
-  EXPECT_EQ(raw(t, u), 3u);
-  u.gpos_n("in");
-  EXPECT_EQ(raw(t, u), 6u);
-  // Two different function-word classes on the neighbours count nothing.
-  SegmentBlock a;
-  a.gpos_p("det").gpos_n("pps");
-  SegmentBlock b;
-  b.gpos_p("in").gpos_n("aux");
-  EXPECT_EQ(raw(a, b), 0u);
+  check({
+      {"content against det", [](Block&, Block& u) { u.gpos("det"); }, 60},
+      {"det against content", [](Block& t, Block&) { t.gpos("det"); }, 50},
+      {"det against prep", [](Block& t, Block& u) { t.gpos("det"), u.gpos("prep"); }, 10},
+      {"det against det", [](Block& t, Block& u) { t.gpos("det"), u.gpos("det"); }, 0},
+      {"previous and next word", [](Block&, Block& u) { u.gpos_p("det").gpos_n("in"); }, 6},
+      {"two function classes", [](Block& t, Block& u) { t.gpos_p("det").gpos_n("pps"), u.gpos_p("in").gpos_n("aux"); }, 0},
+      {"cc is no content", [](Block&, Block& u) { u.gpos_p("cc"); }, 3},
+  });
 }
 
-// Tone terms: the unit has level4 = 1; the target too unless stated (s = 0).
-class ToneTerms : public ::testing::Test {
- protected:
-  void SetUp() override {
-    t->level4 = 1;
-    u->level4 = 1;
-    t.tone("H");
-    u.tone("L");  // t = 10
-  }
-  SegmentBlock t;
-  SegmentBlock u;
-};
-
-TEST_F(ToneTerms, ToneDifference) {
-  EXPECT_EQ(raw(t, u), 10u);
-  u.tone("H");
-  EXPECT_EQ(raw(t, u), 0u);
-  t.tone("L");
-  u.tone("L*");
-  EXPECT_EQ(raw(t, u), 0u);
-  t.tone("L*");
-  u.tone("L");
-  EXPECT_EQ(raw(t, u), 8u);
-  // Off when the unit's level4 is not 1.
-  u->level4 = 2;
-  t->level4 = 2;
-  EXPECT_EQ(raw(t, u), 0u);
+// Tone terms: the unit's level4 is 1 and so is the target's (s = 0) unless a
+// case changes it; the target's tone is "H", the unit's "L" (t = 10).
+void tones(Block& t, Block& u) {
+  t->level4 = u->level4 = 1;
+  t.tone("H"), u.tone("L");
 }
 
-TEST_F(ToneTerms, TargetLevel4AddsS) {
-  t->level4 = 0;
-  EXPECT_EQ(raw(t, u), 10u + 2 * 2);
-  t->level4 = 3;
-  EXPECT_EQ(raw(t, u), 1u + 10 + 2 * 2);  // plus the level4 rule
+TEST(SegmentCost, ToneTerms) {
+  check({
+      {"t = 10", [](Block& t, Block& u) { tones(t, u); }, 10},
+      {"same tone", [](Block& t, Block& u) { tones(t, u), u.tone("H"); }, 0},
+      {"L* unit for an L target", [](Block& t, Block& u) { tones(t, u), t.tone("L"), u.tone("L*"); }, 0},
+      {"L unit for an L* target", [](Block& t, Block& u) { tones(t, u), t.tone("L*"), u.tone("L"); }, 8},
+      {"off unless the unit's level4 is 1", [](Block& t, Block& u) { tones(t, u), t->level4 = u->level4 = 2; }, 0},
+      {"s = 2", [](Block& t, Block& u) { tones(t, u), t->level4 = 0; }, 10 + 4},
+      {"s = 2 and the level4 rule", [](Block& t, Block& u) { tones(t, u), t->level4 = 3; }, 1 + 10 + 4},
+      // Unit level2 = 1: r = 0 or 10.
+      {"level2, voiceless consonant, r 0", [](Block& t, Block& u) { tones(t, u), t->level2 = u->level2 = 1; }, 200 + 10},
+      {"level2, voiceless consonant, r 10", [](Block& t, Block& u) { tones(t, u), u->level2 = 1; }, 300 + 10},
+      {"level2, voiced consonant", [](Block& t, Block& u) { tones(t, u), u.set_name("d"), u->level2 = 1; }, 4000 + 10},
+      {"level2, vowel", [](Block& t, Block& u) { tones(t, u), u.set_name("a"), u->level2 = 1; }, 4000 + 10},
+      {"level2, vowel marked voiceless", [](Block& t, Block& u) { tones(t, u), u.set_name("a").ph_cvox("-"), u->level2 = 1; }, 4010},
+      {"level2, t = 0", [](Block& t, Block& u) { tones(t, u), u.set_name("a").tone("H"), u->level2 = 1; }, 1500},
+      // Otherwise a marked unit: r = 10 when the target's level4 > 1 or the marks differ.
+      {"mark, voiceless", [](Block& t, Block& u) { tones(t, u), t->mark = u->mark = 2; }, 100 + 10},
+      {"mark, voiced", [](Block& t, Block& u) { tones(t, u), u.set_name("z"), t->mark = u->mark = 2; }, 150 + 10},
+      {"mark, vowel", [](Block& t, Block& u) { tones(t, u), u.set_name("e"), t->mark = u->mark = 2; }, 250 + 10},
+      {"mark, vowel, target level4 2",
+       [](Block& t, Block& u) { tones(t, u), u.set_name("e"), t->mark = u->mark = 2, t->level4 = 2; }, 500 + 10 + 1 + 4},
+      {"marks differ, vowel", [](Block& t, Block& u) { tones(t, u), u.set_name("e"), u->mark = 2; }, 1005 + 500 + 10},
+      {"marks differ, voiceless", [](Block& t, Block& u) { tones(t, u), u->mark = 2; }, 5 + 200 + 10},
+      {"level2 before mark", [](Block& t, Block& u) { tones(t, u), u->mark = 2, t->level2 = u->level2 = 1; }, 5 + 200 + 10},
+      // Unit pos2 = 1.
+      {"pos2, voiceless", [](Block& t, Block& u) { tones(t, u), t->pos2 = u->pos2 = 1; }, 200 + 10},
+      {"pos2, voiced", [](Block& t, Block& u) { tones(t, u), u.set_name("m"), t->pos2 = u->pos2 = 1; }, 400 + 10},
+      {"pos2, silence, t = 8",
+       [](Block& t, Block& u) { tones(t, u), t.tone("L*"), u.set_name("pau").tone("L"), t->pos2 = u->pos2 = 1; }, 320 + 8},
+  });
 }
 
-TEST_F(ToneTerms, UnitLevel2One) {
-  u->level2 = 1;
-  t->level2 = 1;  // r = 0
-  // u is "t": a voiceless consonant.
-  EXPECT_EQ(raw(t, u), 10u * (0 + 2 * 10) + 10);
-  t->level2 = 0;  // r = 10
-  EXPECT_EQ(raw(t, u), 10u * (10 + 2 * 10) + 10);
-  u.set_name("d");  // voiced consonant
-  EXPECT_EQ(raw(t, u), 150u * 10 + 250 * 10 + 10);
-  u.set_name("a");  // vowel
-  EXPECT_EQ(raw(t, u), 150u * 10 + 250 * 10 + 10);
-  // A vowel unit marked voiceless is still no consonant.
-  u.ph_cvox("-");
-  EXPECT_EQ(raw(t, u), 150u * 10 + 250 * 10 + 10);
-  u.tone("H");  // t = 0
-  EXPECT_EQ(raw(t, u), 150u * 10);
+TEST(SegmentCost, HighTonePenalty) {
+  auto high = [](Block& t, Block& u) {
+    t.tone("H"), u.tone("H");
+    t->level3 = u->level3 = 1;
+    t->level1 = u->level1 = t->level2 = u->level2 = 2;
+  };
+  check({
+      {"through level3", high, 1000},
+      {"through level4", [&](Block& t, Block& u) { high(t, u), t->level3 = u->level3 = 0, t->level4 = 1, u->level4 = 2; }, 1000 + 2},
+      {"unit level1 1", [&](Block& t, Block& u) { high(t, u), u->level1 = 1; }, 2},
+      {"unit level2 1", [&](Block& t, Block& u) { high(t, u), u->level2 = 1; }, 3},
+      {"target tone L", [&](Block& t, Block& u) { high(t, u), t.tone("L"), u.tone("L"); }, 0},
+      {"unaccented target", [&](Block& t, Block& u) { high(t, u), t->level3 = u->level3 = 0; }, 0},
+  });
 }
 
-TEST_F(ToneTerms, UnitMarked) {
-  t->mark = u->mark = 2;  // r = 0
-  EXPECT_EQ(raw(t, u), 10u * 10 + 10);  // voiceless consonant
-  u.set_name("z");
-  EXPECT_EQ(raw(t, u), 15u * 10 + 10);  // voiced consonant
-  u.set_name("e");
-  EXPECT_EQ(raw(t, u), 25u * 10 + 10);  // vowel
-  t->level4 = 2;                        // r = 10, plus level4 rule 1 and s = 2
-  EXPECT_EQ(raw(t, u), 25u * 20 + 10 + 1 + 4);
-  t->level4 = 1;
-  t->mark = 0;  // mark differs: r = 10, and the mark rule 5 + 1000 on a vowel
-  EXPECT_EQ(raw(t, u), 1005u + 25 * 20 + 10);
-  u.set_name("s");
-  EXPECT_EQ(raw(t, u), 5u + 10 * 20 + 10);
-  // level2 = 1 takes precedence over the mark branch.
-  u->level2 = 1;
-  t->level2 = 1;
-  EXPECT_EQ(raw(t, u), 5u + 10 * (0 + 2 * 10) + 10);
-}
-
-TEST_F(ToneTerms, UnitPos2) {
-  t->pos2 = u->pos2 = 1;
-  EXPECT_EQ(raw(t, u), 20u * 10 + 10);  // voiceless
-  u.set_name("m");
-  EXPECT_EQ(raw(t, u), 40u * 10 + 10);
-  u.set_name("pau");  // cvox "0"
-  EXPECT_EQ(raw(t, u), 40u * 10 + 10);
-  t.tone("L*");
-  u.tone("L");  // t = 8
-  EXPECT_EQ(raw(t, u), 40u * 8 + 8);
-}
-
-// The length term alone: the target is "t", measures x (target), y (unit).
-uint32_t length_raw(float x, float y) {
-  SegmentBlock t;
-  SegmentBlock u;
+// The length term alone: x is the target's measure, y the unit's.  The ratios
+// below are exact binary fractions.
+uint32_t length_raw(float x, float y, const char* name = "t") {
+  Block t, u;
+  t.set_name(name), u.set_name(name);
   t->measure = x;
   u->measure = y;
-  return raw(t, u);
+  return segment_cost_unscaled(t.get(), u.get());
 }
 
-TEST(SegmentCost, LengthTermTargetLonger) {
-  EXPECT_EQ(length_raw(1.0f, 1.0f), 0u);
-  EXPECT_EQ(length_raw(9.0f, 7.0f), 18u);                  // r = 0.125: 18.75
-  EXPECT_EQ(length_raw(19.0f, 13.0f), 28u + 5);            // r = 0.1875: 28.125, 5.625
-  EXPECT_EQ(length_raw(21.0f, 11.0f), 46u + 24);           // r = 0.3125: 46.875, 24.375
-  EXPECT_EQ(length_raw(11.0f, 5.0f), 56u + 33 + 9);        // r = 0.375: 56.25, 33.75, 9
-  EXPECT_EQ(length_raw(3.0f, 1.0f), 75u + 52 + 54);        // r = 0.5: the 181 of the worked case
-  EXPECT_EQ(length_raw(1.0f, 0.0f), 150u + 127 + 234);     // r = 1
-}
-
-TEST(SegmentCost, LengthTermUnitLonger) {
-  EXPECT_EQ(length_raw(13.0f, 19.0f), 46u);                // r = 0.1875: 46.875
-  EXPECT_EQ(length_raw(3.0f, 5.0f), 62u + 6);              // r = 0.25: 62.5, 6
-  EXPECT_EQ(length_raw(11.0f, 21.0f), 78u + 13 + 1);       // r = 0.3125: 78.125, 13.5, 1.875
-  EXPECT_EQ(length_raw(9.0f, 23.0f), 109u + 28 + 20 + 11);  // r = 0.4375
-  EXPECT_EQ(length_raw(1.0f, 3.0f), 125u + 36 + 30 + 30);  // r = 0.5: the 221 of the worked case
-  EXPECT_EQ(length_raw(0.0f, 1.0f), 250u + 96 + 105 + 180);
+TEST(SegmentCost, LengthTerm) {
+  const struct {
+    float x, y;
+    uint32_t raw;
+  } cases[] = {
+      {1, 1, 0},
+      {9, 7, 18},             // r = 0.125: 18.75
+      {19, 13, 28 + 5},       // r = 0.1875: 28.125, 5.625
+      {21, 11, 46 + 24},      // r = 0.3125: 46.875, 24.375
+      {11, 5, 56 + 33 + 9},   // r = 0.375: 56.25, 33.75, 9
+      {3, 1, 75 + 52 + 54},   // r = 0.5
+      {1, 0, 150 + 127 + 234},
+      {13, 19, 46},                 // r = 0.1875: 46.875
+      {3, 5, 62 + 6},               // r = 0.25: 62.5, 6
+      {11, 21, 78 + 13 + 1},        // r = 0.3125: 78.125, 13.5, 1.875
+      {9, 23, 109 + 28 + 20 + 11},  // r = 0.4375
+      {1, 3, 125 + 36 + 30 + 30},   // r = 0.5
+      {0, 1, 250 + 96 + 105 + 180},
+      {0, 0, 0},   // x + y = 0
+      {2, -2, 0},
+      {NAN, 1, 0},
+      {INFINITY, 1, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(length_raw(c.x, c.y), c.raw) << c.x << " " << c.y;
+  // Silence as the target never pays it; as the unit it does.
+  EXPECT_EQ(length_raw(3, 1, "pau"), 0u);
+  Block t, u;
+  t->measure = 1;
+  u.set_name("pau");
+  u->measure = 3;
+  EXPECT_EQ(segment_cost_unscaled(t.get(), u.get()), 221u);
+  // Measures of opposite sign stay bounded and defined.
+  EXPECT_LT(length_raw(1.0f, -0.999999f), 1000000000u);
 }
 
 // The extra terms start at zero on their strict thresholds, so the term has no
-// jump anywhere: sweeping r in small steps through every threshold, the cost
-// never falls and never rises by more than a few points per step.
+// jump: sweeping r in small steps across every threshold, the cost never
+// falls and rises by at most one per term and step.
 TEST(SegmentCost, LengthTermContinuousAtThresholds) {
   for (bool target_longer : {true, false}) {
     uint32_t previous = 0;
     for (int k = 0; k <= 6000; ++k) {
-      float r = static_cast<float>(k) / 10000.0f;  // 0 .. 0.6
-      // x, y with (x - y) / (x + y) = r and x + y = 2.
-      float a = 1.0f + r;
-      float b = 1.0f - r;
+      float r = static_cast<float>(k) / 10000.0f;
+      float a = 1.0f + r, b = 1.0f - r;  // (a - b) / (a + b) = r
       uint32_t c = target_longer ? length_raw(a, b) : length_raw(b, a);
-      EXPECT_GE(c, previous) << "r=" << r;
-      EXPECT_LE(c, previous + 4) << "r=" << r;
+      ASSERT_GE(c, previous) << r;
+      ASSERT_LE(c, previous + 4) << r;
       previous = c;
     }
   }
 }
 
-TEST(SegmentCost, LengthTermEdges) {
-  EXPECT_EQ(length_raw(0.0f, 0.0f), 0u);  // x + y = 0
-  EXPECT_EQ(length_raw(2.0f, -2.0f), 0u);
-  // Silence as target never pays it; silence as unit does.
-  SegmentBlock t;
-  t.set_name("pau");
-  t->measure = 3.0f;
-  SegmentBlock u = t;
-  u.set_name("t");
-  u->measure = 1.0f;
-  EXPECT_EQ(raw(t, u), 0u);
-  EXPECT_EQ(raw(u, t), 221u);
-  // Measures outside the positive range stay bounded and defined.
-  EXPECT_LT(length_raw(1.0f, -0.999999f), 1000000000u);
-  EXPECT_EQ(length_raw(NAN, 1.0f), 0u);
-  EXPECT_EQ(length_raw(INFINITY, 1.0f), 0u);
-}
-
 TEST(SegmentCost, ScalingTruncates) {
-  SegmentBlock t;
-  SegmentBlock u;
-  u->flag1 = 1;  // 1 -> 0.4
-  EXPECT_EQ(cost(t, u), 0u);
-  u->flag2 = 1;
-  u->flag3 = 1;  // 3 -> 1.2
-  EXPECT_EQ(cost(t, u), 1u);
-  u.gpos("det");  // 63 -> 25.2
-  EXPECT_EQ(cost(t, u), 25u);
-  u->pos1 = 255;
-  u->pos2 = 255;
-  u->pos3 = 255;  // 63 + 2295 = 2358 -> 943.2
-  EXPECT_EQ(cost(t, u), 943u);
+  check({
+      {"1 -> 0.4", [](Block&, Block& u) { u->flag1 = 1; }, 1},
+      {"3 -> 1.2", [](Block&, Block& u) { u->flag1 = u->flag2 = u->flag3 = 1; }, 3},
+      {"2358 -> 943.2", [](Block&, Block& u) { u.gpos("det"), u->flag1 = u->flag2 = u->flag3 = 1, u->pos1 = u->pos2 = u->pos3 = 255; }, 2358},
+  });
+  Block t, u;
+  u->pos1 = u->pos2 = u->pos3 = 255;
+  u.gpos("det");
+  u->flag1 = u->flag2 = u->flag3 = 1;
+  EXPECT_EQ(segment_cost(t.get(), u.get()), 943u);
+  u = Block();
+  u.p_name("i");
+  EXPECT_EQ(segment_cost(t.get(), u.get()), 2u);
 }
 
-TEST(TargetCost, SumsBothPhones) {
-  SegmentBlock tl, tr;
+TEST(TargetCost, SumsBothPhonesAndTheWordBoundaryPattern) {
+  Block tl, tr, ul, ur;
   tr.set_name("a");
-  SegmentBlock ul = tl, ur = tr;
-  ul.p_name("o");        // 7 -> 2
-  ur->mark = 1;          // 1005 -> 402
+  ur.set_name("a");
+  ul.p_name("o");  // 7 -> 2
+  ur->mark = 1;    // 1005 -> 402
   EXPECT_EQ(target_cost(tl.get(), tr.get(), ul.get(), ur.get()), 404u);
-  EXPECT_EQ(target_cost(tl.get(), tr.get(), tl.get(), tr.get()), 0u);
-}
 
-TEST(TargetCost, WordBoundaryPattern) {
-  SegmentBlock tl, tr;
-  tl->pos2 = 1;
-  tl->pos5 = 1;
-  tr->pos1 = 1;
-  tr->pos4 = 1;
-  SegmentBlock ul, ur;  // all 0: each phone costs 3 + 2 = 5 -> 2
-  EXPECT_EQ(target_cost(tl.get(), tr.get(), ul.get(), ur.get()), 2u + 2 + 200);
-  EXPECT_EQ(target_cost(ul.get(), ur.get(), tl.get(), tr.get()), 2u + 2 + 5);
-  EXPECT_EQ(target_cost(tl.get(), tr.get(), tl.get(), tr.get()), 0u);
-  EXPECT_EQ(target_cost(ul.get(), ur.get(), ul.get(), ur.get()), 0u);
-  // Any one of the four members missing breaks the pattern.
-  uint8_t SegmentTarget::*left_members[] = {&SegmentTarget::pos2, &SegmentTarget::pos5};
-  uint8_t SegmentTarget::*right_members[] = {&SegmentTarget::pos1, &SegmentTarget::pos4};
-  const uint32_t left_phone[] = {0, 1};  // pos5 alone: 2 -> 0; pos2 alone: 3 -> 1
-  for (int k = 0; k < 2; ++k) {
-    SegmentBlock l = tl;
-    l.rec.*left_members[k] = 0;
-    EXPECT_EQ(target_cost(l.get(), tr.get(), ul.get(), ur.get()), left_phone[k] + 2);
-  }
-  const uint32_t right_phone[] = {1, 0};  // pos1 off by one: 3 -> 1; pos4: 2 -> 0
-  for (int k = 0; k < 2; ++k) {
-    SegmentBlock r = tr;
-    r.rec.*right_members[k] = 0;
-    EXPECT_EQ(target_cost(tl.get(), r.get(), tl.get(), tr.get()), right_phone[k] + 5);
-  }
+  Block pl, pr;  // the pattern: left pos2 and pos5 1, right pos1 and pos4 1
+  pl->pos2 = pl->pos5 = pr->pos1 = pr->pos4 = 1;
+  Block zl, zr;  // each phone against the pattern: 5 -> 2
+  EXPECT_EQ(target_cost(pl.get(), pr.get(), zl.get(), zr.get()), 2u + 2 + 200);
+  EXPECT_EQ(target_cost(zl.get(), zr.get(), pl.get(), pr.get()), 2u + 2 + 5);
+  EXPECT_EQ(target_cost(pl.get(), pr.get(), pl.get(), pr.get()), 0u);
+  // Any member missing breaks the pattern.
+  Block l = pl;
+  l->pos5 = 0;  // left phone: pos2 alone, 3 -> 1
+  EXPECT_EQ(target_cost(l.get(), pr.get(), zl.get(), zr.get()), 1u + 2);
+  Block r = pr;
+  r->pos1 = 0;  // unit side keeps the pattern: right phone 3 -> 1, plus 5
+  EXPECT_EQ(target_cost(pl.get(), r.get(), pl.get(), pr.get()), 1u + 5);
 }
 
 TEST(TargetCost, DoesNotAllocate) {
   std::mt19937 rng(7);
-  SegmentBlock blocks[8];
+  Block blocks[8];
   const char* names[] = {"a", "t", "r", "oh", "n", "s", "pau", "e"};
   for (int k = 0; k < 8; ++k) {
-    blocks[k].set_name(names[k]);
+    blocks[k].set_name(names[k]).tone(rng() % 2 ? "L*" : "H");
     blocks[k]->level4 = static_cast<uint8_t>(rng() % 3);
     blocks[k]->level2 = static_cast<uint8_t>(rng() % 3);
     blocks[k]->mark = static_cast<uint8_t>(rng() % 2);
     blocks[k]->measure = 0.02f + static_cast<float>(rng() % 100) / 1000.0f;
-    blocks[k].tone(rng() % 2 ? "L*" : "H");
   }
   uint64_t before = heap_alloc_count();
   uint64_t sum = 0;
