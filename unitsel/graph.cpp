@@ -61,7 +61,7 @@ Candidate* append_candidate(CandidateGraph* graph) {
 
 CandidateGraph* diphone_graph_func(Voice* voice, const SegmentTarget* targets, int32_t count) {
   auto* db = static_cast<UnitDatabase*>(value_diphonedb(features_get(voice->features, "diphonedb")));
-  const int64_t m = features_get_int_or(voice->features, "tb_min_distance", -1);
+  const int64_t m = features_get_int_or(voice->features, "tb_min_distance", kTbMinDistanceOff);
 
   auto* graph = static_cast<CandidateGraph*>(heap_alloc(sizeof(CandidateGraph)));
   graph->database = db;

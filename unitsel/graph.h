@@ -13,6 +13,9 @@
 // search.  The caller releases the graph with candidate_graph_release.
 CandidateGraph* diphone_graph_func(Voice* voice, const SegmentTarget* targets, int32_t count);
 
+// Value of `tb_min_distance` when the voice has none: no boundary flags.
+constexpr int32_t kTbMinDistanceOff = -1;
+
 // The join cost for a candidate whose right phone is described by `right`
 // (its ph_vc, ph_cvox and ph_ctype strings).
 JoinCostFn join_cost_for_target(const SegmentTarget* right);

@@ -4,6 +4,16 @@
 // search skips the spectral distance for pairs that already lose.
 #include "unitsel/join_cost.h"
 
+#include <bit>
+#include <cstddef>
+
+// The edges are read in place from the unit database: little-endian, with
+// the members at these offsets.
+static_assert(std::endian::native == std::endian::little);
+static_assert(offsetof(JoinEdge, edge_value) == 0 && offsetof(JoinEdge, edge_level) == 8 &&
+              offsetof(JoinEdge, edge_a) == 10 && offsetof(JoinEdge, edge_b) == 12 &&
+              offsetof(JoinEdge, edge_c) == 14 && offsetof(JoinEdge, coef) == 16);
+
 namespace {
 
 inline uint32_t absdiff(int32_t a, int32_t b) { return static_cast<uint32_t>(a > b ? a - b : b - a); }
