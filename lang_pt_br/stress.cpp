@@ -22,11 +22,15 @@ const char* const unstressed_words[] = {
     nullptr,
 };
 
+// A tilde on the last syllable marks its stress.  Besides the plural forms,
+// the verb endings "-õe" and "-õem" (dispõe, compõem) are stressed there too.
 const char* const final_stress_endings[] = {
-    "\xe3o",     // ão
-    "\xe3os",    // ãos
+    "\xe3o",      // ão
+    "\xe3os",     // ãos
     "\xe3" "es",  // ães
     "\xf5" "es",  // ões
+    "\xf5" "e",   // õe
+    "\xf5" "em",  // õem
     nullptr,
 };
 

@@ -74,6 +74,8 @@ TEST(Stress, EndingsAccentsAndFunctionWords) {
   EXPECT_EQ(word("papel"), "p a - p eh1 w");       // the letter rules give "eh"
   EXPECT_EQ(word("irm\xe3os"), "i r - m an1 w s");  // irmãos: final-stress ending
   EXPECT_EQ(word("lim\xe3o"), "l i - m an1 w");     // limão
+  EXPECT_EQ(word("disp\xf5" "e"), "jh i s - p on1 j");  // dispõe
+  EXPECT_EQ(word("p\xf5" "e"), "p on1 j");             // põe
   EXPECT_EQ(word("falam"), "f a1 - l an w");        // penultimate: -am
   EXPECT_EQ(word("viagem"), "v j a1 - zh en j");    // penultimate: -gem
   EXPECT_EQ(word("amor"), "a - m o1 r");            // no ending: last syllable
