@@ -159,6 +159,8 @@ int cmd_silk_decode(int argc, char** argv) {
       if (log)
         fprintf(log, "%d %d %d %d %d %d %d\n", packet, ret, count, control.frame_size, control.frames_per_packet,
                 control.more_internal_frames, control.inband_fec_offset);
+      // A bad API rate leaves the control's out fields untouched; stop there.
+      if (ret == kSilkInvalidApiRate) break;
     } while (control.more_internal_frames == 1);
   }
   if (fclose(out) != 0) write_failed = true;

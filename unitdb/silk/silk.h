@@ -50,7 +50,9 @@ int silk_init_decoder(SilkDecoderState* state);
 // Decodes one frame of `payload` (or conceals one frame when lost_flag is
 // non-zero) into `samples` at control->api_sample_rate and stores the number
 // of samples written in *sample_count.  Returns 0 or a sum of SilkDecodeCode
-// values.
+// values.  With kSilkInvalidApiRate the frame comes back unresampled at the
+// internal rate and the out fields of `control` are left as they were, so a
+// caller must not go on looping on more_internal_frames after that code.
 int silk_decode(SilkDecoderState* state, SilkDecControl* control, int lost_flag,
                 const uint8_t* payload, int32_t payload_bytes, int16_t* samples,
                 int16_t* sample_count);

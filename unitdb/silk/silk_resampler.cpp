@@ -4,6 +4,10 @@
 // down-sampling fractions, a second-order AR filter and a symmetric FIR.
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "unitdb/silk/silk_fixed.h"
 #include "unitdb/silk/silk_internal.h"
 
@@ -52,29 +56,39 @@ void up2_hq(int32_t* s, int16_t* out, const int16_t* in, int32_t length) {
   s[0] = s0; s[1] = s1; s[2] = s2; s[3] = s3; s[4] = s4; s[5] = s5;
 }
 
+// Six-tap dot product of the interpolator (eight lanes, the last two taps zero).
+inline int32_t fir6(const int16_t* x, const int16_t* taps) {
+#if defined(__SSE2__)
+  __m128i prod = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x)),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(taps)));
+  prod = _mm_add_epi32(prod, _mm_shuffle_epi32(prod, _MM_SHUFFLE(1, 0, 3, 2)));
+  prod = _mm_add_epi32(prod, _mm_shuffle_epi32(prod, _MM_SHUFFLE(2, 3, 0, 1)));
+  return _mm_cvtsi128_si32(prod);
+#else
+  uint32_t acc = 0;
+  for (int i = 0; i < 6; i++) acc += static_cast<uint32_t>(x[i] * taps[i]);
+  return static_cast<int32_t>(acc);
+#endif
+}
+
 // 2x up-sampling, then interpolation at fractional positions with a 144-phase
-// 6-tap FIR (the FIR is symmetric, so one half of the phases is stored).
+// 6-tap FIR.
 void resample_iir_fir(Resampler* r, int16_t* out, const int16_t* in, int32_t length) {
-  int16_t buf[2 * kResamplerMaxBatch + kResamplerFirOrder];
+  // Two spare entries: the dot product reads eight samples.
+  int16_t buf[2 * kResamplerMaxBatch + kResamplerFirOrder + 2];
   for (int i = 0; i < kResamplerFirOrder; i++) buf[i] = static_cast<int16_t>(r->fir[i]);
   const int32_t increment_q16 = r->inv_ratio_q16;
   int32_t n;
   for (;;) {
     n = length < r->batch_size ? length : r->batch_size;
     up2_hq(r->iir, &buf[kResamplerFirOrder], in, n);
+    buf[kResamplerFirOrder + 2 * n] = 0;
+    buf[kResamplerFirOrder + 2 * n + 1] = 0;
     const int32_t max_index_q16 = n << 17;
     for (int32_t index_q16 = 0; index_q16 < max_index_q16; index_q16 += increment_q16) {
-      const int32_t phase = smulwb(index_q16 & 0xffff, 144);
-      const int16_t* b = &buf[index_q16 >> 16];
-      const int16_t* lo = kFracFir144[phase];
-      const int16_t* hi = kFracFir144[143 - phase];
-      uint32_t acc = static_cast<uint32_t>(b[0] * lo[0]);
-      acc += static_cast<uint32_t>(b[1] * lo[1]);
-      acc += static_cast<uint32_t>(b[2] * lo[2]);
-      acc += static_cast<uint32_t>(b[3] * hi[2]);
-      acc += static_cast<uint32_t>(b[4] * hi[1]);
-      acc += static_cast<uint32_t>(b[5] * hi[0]);
-      *out++ = static_cast<int16_t>(sat16(rshift_round(static_cast<int32_t>(acc), 15)));
+      const int32_t phase = ((index_q16 & 0xffff) * 144) >> 16;
+      const int32_t acc = fir6(&buf[index_q16 >> 16], kFracFir144Taps[phase]);
+      *out++ = static_cast<int16_t>(sat16(rshift_round(acc, 15)));
     }
     in += n;
     length -= n;

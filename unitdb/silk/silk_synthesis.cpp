@@ -16,14 +16,15 @@ namespace {
 template <int kOrder>
 void short_term_synthesis(int32_t* out_q10, const int32_t* res_q10, int32_t* state,
                           const int16_t* a_q12, int length) {
-  int32_t a[kOrder];
+  int64_t a[kOrder];
   for (int j = 0; j < kOrder; j++) a[j] = a_q12[j];
   for (int i = 0; i < length; i++) {
     const int32_t* s = &state[kMaxLpcOrder + i - 1];
     // Each product is floored on its own, exactly as the 32 x 16 multiply
     // of the bitstream definition; the sum wraps at 32 bits.
     uint32_t pred = 0;
-    for (int j = 0; j < kOrder; j++) pred += static_cast<uint32_t>(smulwb(s[-j], a[j]));
+#pragma GCC unroll 16
+    for (int j = 0; j < kOrder; j++) pred += static_cast<uint32_t>(static_cast<int32_t>((s[-j] * a[j]) >> 16));
     int32_t v = add_wrap(res_q10[i], static_cast<int32_t>(pred));
     out_q10[i] = v;
     state[kMaxLpcOrder + i] = lshift_wrap(v, 4);
@@ -31,14 +32,24 @@ void short_term_synthesis(int32_t* out_q10, const int32_t* res_q10, int32_t* sta
 }
 
 // Moving-average (analysis) filter with zero initial state, used to turn past
-// output back into an LPC residual for the pitch predictor.
-void lpc_analysis(const int16_t* in, const int16_t* b, int16_t* out, int length, int order) {
-  int32_t state[kMaxLpcOrder] = {};
+// output back into an LPC residual for the pitch predictor:
+// out[k] = in[k] - sum b[d] * in[k - 1 - d] in Q12, rounded and saturated.
+template <int kOrder>
+void lpc_analysis(const int16_t* in, const int16_t* b, int16_t* out, int length) {
+  // Input with kOrder zeros in front, coefficients reversed, so that the sum
+  // runs forward over both (and vectorises).
+  int16_t x[kOrder + kMaxFrameLength];
+  int16_t br[kOrder];
+  for (int d = 0; d < kOrder; d++) {
+    x[d] = 0;
+    br[d] = b[kOrder - 1 - d];
+  }
+  memcpy(x + kOrder, in, static_cast<size_t>(length) * sizeof(int16_t));
   for (int k = 0; k < length; k++) {
-    int32_t in16 = in[k];
-    int32_t out32 = rshift_round(sub_wrap(in16 * 4096, state[0]), 12);
-    for (int d = 0; d < order - 1; d++) state[d] = smlabb(state[d + 1], in16, b[d]);
-    state[order - 1] = smulbb(in16, b[order - 1]);
+    const int16_t* w = x + k;
+    uint32_t acc = 0;
+    for (int d = 0; d < kOrder; d++) acc += static_cast<uint32_t>(w[d] * br[d]);
+    int32_t out32 = rshift_round(sub_wrap(x[kOrder + k] * 4096, static_cast<int32_t>(acc)), 12);
     out[k] = static_cast<int16_t>(sat16(out32));
   }
 }
@@ -95,8 +106,13 @@ void decode_core(Decoder* d, FrameParams* p, int16_t* out, const int32_t pulses[
       // Re-whiten the past output at the start of each set of LPC coefficients.
       if ((k & (3 - (nlsf_interpolated << 1))) == 0) {
         int start = frame_length - lag - order - kLtpOrder / 2;
-        lpc_analysis(&d->out_buf[start + k * (frame_length >> 2)], a_q12, ltp_input + start,
-                     frame_length - start, order);
+        if (order == kMaxLpcOrder) {
+          lpc_analysis<kMaxLpcOrder>(&d->out_buf[start + k * (frame_length >> 2)], a_q12, ltp_input + start,
+                                     frame_length - start);
+        } else {
+          lpc_analysis<kMinLpcOrder>(&d->out_buf[start + k * (frame_length >> 2)], a_q12, ltp_input + start,
+                                     frame_length - start);
+        }
         int32_t inv_gain_q32 = inv_gain_q16 << 16;
         if (k == 0) inv_gain_q32 = lshift_wrap(smulwb(inv_gain_q32, p->ltp_scale_q14), 2);
         for (int i = 0; i < lag + kLtpOrder / 2; i++)

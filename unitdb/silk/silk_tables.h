@@ -110,6 +110,9 @@ extern const int16_t kDownFir23Coefs[14];
 extern const int16_t kDownFir12Coefs[8];
 extern const int16_t kDownFir38Coefs[20];
 extern const int16_t kDownFir13Coefs[8];
-extern const int16_t kFracFir144[144][3];
+// Interpolation FIR: for each of the 144 phases its six taps in order (the
+// stored half of the symmetric filter followed by the mirrored phase), padded
+// to eight.
+extern const int16_t kFracFir144Taps[144][8];
 
 }  // namespace silk
