@@ -48,7 +48,12 @@ inline int to_fd(File* f) { return static_cast<int>(reinterpret_cast<intptr_t>(f
 
 }  // namespace
 
-void fatal_exit() { exit(-1); }
+// Flushes what the process has written and ends it at once: exit handlers do
+// not run on a state that has just been found broken.
+void fatal_exit() {
+  fflush(nullptr);
+  _exit(-1);
+}
 
 void* heap_alloc(int32_t size) {
   if (size < 0) fatal_exit();
