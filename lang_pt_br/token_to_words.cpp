@@ -302,13 +302,16 @@ Value* markup_hint_to_words(Item* token, const char* text) {
 }
 
 Value* token_to_words(Item* token) {
-  char* name = string_copy(item_feature_string(token, "name"));
+  // The name is read in place: the readers below never replace it.
+  const char* name = item_feature_string(token, "name");
   size_t n = strlen(name);
   if (n > 2 && name[n - 2] == '?' && (name[n - 1] == '^' || name[n - 1] == '_')) {
     item_set_string(token, "endtone", name[n - 1] == '^' ? "H" : "L");
     item_set_string(token, "punc", "?");
-    name[n - 2] = '\0';
-    item_set_string(token, "name", name);
+    char* shortened = string_sub(name, 0, static_cast<int>(n - 2));
+    item_set_string(token, "name", shortened);
+    heap_free(shortened);
+    name = item_feature_string(token, "name");
   }
   Value* words = markup_hint_to_words(token, name);
   if (!words) {
@@ -316,7 +319,6 @@ Value* token_to_words(Item* token) {
     words = shape_to_words(token, name, &no_fallback);
     if (!words && !no_fallback) words = default_token_to_words(token, name);
   }
-  heap_free(name);
   return words;
 }
 
@@ -442,10 +444,19 @@ Value* read_piece(Item* token, const char* s, size_t n, Split* split) {
 }  // namespace
 
 Value* default_token_to_words(Item* token, const char* text) {
+  // Most texts are read whole by one rule: only a text that must be cut gets
+  // a working copy in which each piece is ended by a NUL in turn.
+  size_t length = strlen(text);
+  Split split;
+  Value* whole = read_piece(token, text, length, &split);
+  if (split.kind == Split::kNone) return whole;
+
   char* buffer = string_copy(text);
   WordList words;
   TaskStack stack;
-  stack.push({ReadTask::kRead, 0, static_cast<int32_t>(strlen(buffer)), nullptr});
+  ReadTask first{ReadTask::kRead, 0, static_cast<int32_t>(length), nullptr};
+  bool first_done = false;
+  stack.push(first);
   while (!stack.empty()) {
     ReadTask task = stack.pop();
     if (task.kind == ReadTask::kPercent) {
@@ -459,14 +470,18 @@ Value* default_token_to_words(Item* token, const char* text) {
         words.word("'s");
       continue;
     }
-    // Read the piece with a terminating NUL in place.
-    char* s = buffer + task.start;
     size_t n = static_cast<size_t>(task.end - task.start);
-    char saved = buffer[task.end];
-    buffer[task.end] = '\0';
-    Split split;
-    Value* piece_words = read_piece(token, s, n, &split);
-    buffer[task.end] = saved;
+    Value* piece_words = nullptr;
+    if (!first_done) {
+      first_done = true;  // the whole text was read above
+    } else {
+      // Read the piece with a terminating NUL in place.
+      char saved = buffer[task.end];
+      buffer[task.end] = '\0';
+      split = Split{};
+      piece_words = read_piece(token, buffer + task.start, n, &split);
+      buffer[task.end] = saved;
+    }
     switch (split.kind) {
       case Split::kNone:
         words.add(piece_words);
