@@ -17,6 +17,7 @@ constexpr Command kCommands[] = {
     {"unit-decode", cmd_unit_decode, "decode one unit audio record of a database to PCM"},
     {"silk-decode", cmd_silk_decode, "decode a SILK packet file to 16-bit PCM"},
     {"words", cmd_words, "print the words the voice reads for each token of a text"},
+    {"segments", cmd_segments, "print the segments of a text with their end times"},
     {"phones", cmd_phones, "print the phone list the voice gives each word of a text"},
     {"xsampa", cmd_xsampa, "convert an X-SAMPA transcription to the voice's phones"},
 };

@@ -5,6 +5,7 @@
 #include "core/featfuncs.h"
 #include "core/path.h"
 #include "lang_pt_br/phoneset_pt_br.h"
+#include "lang_pt_br/phrasing.h"
 #include "lang_pt_br/pos.h"
 #include "lang_pt_br/postlex.h"
 #include "lang_pt_br/token_to_words.h"
@@ -28,6 +29,7 @@ void voice_setup_pt_br(Voice* voice) {
   features_set(f, "postlex_func", value_new_uttfunc(reinterpret_cast<void*>(&postlex_func)));
   features_set(f, "xsampa_to_xkelto_func", value_new_xsampafunc(reinterpret_cast<void*>(&xsampa_to_xkelto_func)));
   features_set(f, "xkelto_to_xsampa_rules", value_new_userdata(const_cast<LtsRule*>(xkelto_to_xsampa_rules)));
+  features_set(f, "phrasesylendtone_func", value_new_itemfunc(reinterpret_cast<void*>(&phrasesylendtone_func)));
   // Feature functions: the standard set, then the language's own.
   register_feature_functions(voice->feature_functions);
   feature_function_register(voice->feature_functions, "gpos", gpos);

@@ -1,0 +1,153 @@
+// selvana segments: the segments of a text with their end times.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/item.h"
+#include "core/path.h"
+#include "core/value.h"
+#include "host/commands.h"
+#include "host/phrasing.h"
+#include "host/text_io.h"
+#include "host/tokens.h"
+#include "host/voice_host.h"
+#include "host/words.h"
+
+namespace {
+
+constexpr char kWho[] = "selvana segments";
+
+void usage(FILE* out) {
+  fprintf(out,
+          "usage: selvana segments [--verbose] [--voice DIR] [--module PATH] [TEXT...]\n"
+          "\n"
+          "Runs the voice's front end and prosody on the text and prints one line per\n"
+          "segment: the phone name, a tab, and the segment's end in seconds with three\n"
+          "decimals.  Pauses (\"pau\") stand at the start and after every phrase.  The\n"
+          "text is the arguments joined by spaces, or standard input when there are\n"
+          "none; input and output are UTF-8.\n"
+          "\n"
+          "Options:\n"
+          "  --verbose      add three columns: the segment's word, its syllable's\n"
+          "                 stress and the syllable's endtone (\"-\" where there is none)\n"
+          "  --voice DIR    voice directory (default: the one next to the tool)\n"
+          "  --module PATH  voice module (default: the one next to the tool)\n"
+          "  --help         show this text\n");
+}
+
+std::string read_stream(FILE* in) {
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
+  return text;
+}
+
+// A stored feature of the item as text, or "-" when the item or the feature
+// is missing.
+std::string feature_text(const Item* item, const char* name) {
+  const Value* v = item_feature(item, name);
+  switch (value_type(v)) {
+    case kTypeString: return latin9_to_utf8(value_string(v));
+    case kTypeInt: return std::to_string(value_int(v));
+    default: return "-";
+  }
+}
+
+}  // namespace
+
+int cmd_segments(int argc, char** argv) {
+  HostOptions options;
+  std::string error;
+  std::vector<std::string> texts;
+  bool verbose = false;
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (options_done || a[0] != '-' || a[1] != '-') {
+      if (!options_done && strcmp(a, "-h") == 0) {
+        usage(stdout);
+        return 0;
+      }
+      texts.push_back(a);
+      continue;
+    }
+    if (strcmp(a, "--") == 0) {
+      options_done = true;
+      continue;
+    }
+    if (strcmp(a, "--help") == 0) {
+      usage(stdout);
+      return 0;
+    }
+    if (strcmp(a, "--verbose") == 0) {
+      verbose = true;
+      continue;
+    }
+    int taken = host_take_common_option(i, argc, argv, &options, &error);
+    if (taken < 0) {
+      fprintf(stderr, "%s: %s\n", kWho, error.c_str());
+      return 2;
+    }
+    if (taken == 0) {
+      fprintf(stderr, "%s: unknown option '%s' (try --help)\n", kWho, a);
+      return 2;
+    }
+  }
+  std::string utf8;
+  if (texts.empty()) {
+    utf8 = read_stream(stdin);
+  } else {
+    for (size_t k = 0; k < texts.size(); ++k) {
+      if (k) utf8 += ' ';
+      utf8 += texts[k];
+    }
+  }
+  std::vector<TextIssue> issues;
+  std::string text = utf8_to_latin9(utf8, &issues);
+  report_text_issues(stderr, kWho, issues);
+
+  HostVoice host;
+  if (!host_voice_open(&host, options, &error)) {
+    fprintf(stderr, "%s: %s\n", kWho, error.c_str());
+    return 1;
+  }
+  Utterance* utterance = host_utterance_new(host.voice);
+  const char* missing = !utterance_token_function(utterance)            ? "tokentowords_func"
+                        : !utterance_wordtosegments_function(utterance) ? "wordtosegments_func"
+                                                                        : nullptr;
+  bool ok = !missing;
+  if (missing) error = std::string("the voice has no ") + missing;
+  if (ok) {
+    tokenize_text(utterance, text.c_str());
+    tokens_to_words(utterance);
+    build_phrases(utterance);
+    words_to_segments(utterance);
+    ok = prosody_stage(utterance, &error);
+  }
+  if (!ok) {
+    fprintf(stderr, "%s: %s\n", kWho, error.c_str());
+    utterance_delete(utterance);
+    host_voice_close(&host);
+    return 1;
+  }
+  std::string line;
+  char end[32];
+  for (Item* seg = utterance_relation(utterance, "Segment")->head; seg; seg = item_next(seg)) {
+    line = feature_text(seg, "name");
+    snprintf(end, sizeof end, "\t%.3f", item_feature_present(seg, "end") ? item_feature_float(seg, "end") : 0.0f);
+    line += end;
+    if (verbose) {
+      Item* syl = feature_path_item(seg, "R:SylStructure.parent");
+      line += '\t' + feature_text(feature_path_item(seg, "R:SylStructure.parent.parent"), "name");
+      line += '\t' + feature_text(syl, "stress");
+      line += '\t' + feature_text(syl, "endtone");
+    }
+    line += '\n';
+    fputs(line.c_str(), stdout);
+  }
+  utterance_delete(utterance);
+  host_voice_close(&host);
+  return 0;
+}
