@@ -224,6 +224,27 @@ TEST(PtBrRules, WholeWordsAndTableOrder) {
   EXPECT_EQ(join(lts_word("pelos")), "p e l u s");
 }
 
+TEST(PtBrRules, AccentedAndRareLetters) {
+  EXPECT_EQ(join(lts_word("l\xe2mpada")), "l an1 p a d a");    // lâmpada
+  EXPECT_EQ(join(lts_word("c\xe2mara")), "k an1 m a r a");     // câmara: âm before a vowel
+  EXPECT_EQ(join(lts_word("av\xf4")), "a v o1");               // avô
+  EXPECT_EQ(join(lts_word("av\xf3")), "a v oh1");              // avó
+  EXPECT_EQ(join(lts_word("m\xe3" "e")), "m an j");                // mãe
+  EXPECT_EQ(join(lts_word("p\xf5" "e")), "p on j");            // põe
+  EXPECT_EQ(join(lts_word("ag\xfc" "entar")), "a g w en t a r");  // agüentar
+  EXPECT_EQ(join(lts_word("tranq\xfc" "ilo")), "t r an k w i l u");  // tranqüilo
+  EXPECT_EQ(join(lts_word("ba\xfa")), "b a u1");               // baú
+  EXPECT_EQ(join(lts_word("yoga")), "j o g a");
+  EXPECT_EQ(join(lts_word("kiwi")), "k i w i");
+  EXPECT_EQ(join(lts_word("hotel")), "o t eh w");               // e before a final l
+  EXPECT_EQ(join(lts_word("fazem")), "f a z en j");
+  EXPECT_EQ(join(lts_word("lhe")), "lj i");
+  EXPECT_EQ(join(lts_word("assado")), "a s a d u");
+  EXPECT_EQ(join(lts_word("piscina")), "p i s i n a");           // sc before a front vowel
+  EXPECT_EQ(join(lts_word("mexer")), "m e sh e r");
+  EXPECT_EQ(join(lts_word("\xeaxito")), "e1 z i t u");          // êxito
+}
+
 TEST(PtBrRules, SilentLettersAndCharactersWithoutRules) {
   EXPECT_EQ(lts_word(""), nullptr);
   EXPECT_EQ(lts_word("#"), nullptr);
