@@ -9,3 +9,4 @@ int cmd_unit_decode(int argc, char** argv);
 int cmd_phones(int argc, char** argv);
 int cmd_xsampa(int argc, char** argv);
 int cmd_segments(int argc, char** argv);
+int cmd_say(int argc, char** argv);

@@ -13,6 +13,7 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
+    {"say", cmd_say, "speak a text into a WAV file"},
     {"info", cmd_info, "print every feature of the registered voice"},
     {"unit-decode", cmd_unit_decode, "decode one unit audio record of a database to PCM"},
     {"silk-decode", cmd_silk_decode, "decode a SILK packet file to 16-bit PCM"},

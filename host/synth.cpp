@@ -4,8 +4,13 @@
 
 #include "core/features.h"
 #include "host/audio.h"
+#include "host/phrasing.h"
 #include "host/search.h"
 #include "host/targets.h"
+#include "host/text_io.h"
+#include "host/tokens.h"
+#include "host/voice_host.h"
+#include "host/words.h"
 
 namespace {
 
@@ -13,7 +18,94 @@ double now_seconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// The token of a word (its parent in Token), or null.
+Item* token_of(Item* word) {
+  Item* in_token = item_in_relation(word, "Token");
+  return in_token ? item_parent(in_token) : nullptr;
+}
+
+// Syllables and segments for every word; a token that carries an explicit
+// X-SAMPA pronunciation gives its first word those phones and its other
+// words none.
+bool words_to_segments_with_phonemes(const SynthEngine& engine, Utterance* u, std::vector<std::string>* notes) {
+  ItemFunc fn = utterance_wordtosegments_function(u);
+  if (!fn) return false;
+  Value* xv = features_get(engine.voice->features, "xsampa_to_xkelto_func");
+  XsampaFunc xsampa = value_type(xv) == kTypeXsampaFunc ? reinterpret_cast<XsampaFunc>(xv->body.p) : nullptr;
+  utterance_new_relation(u, "Syllable");
+  utterance_new_relation(u, "SylStructure");
+  utterance_new_relation(u, "Segment");
+  Relation* words = utterance_relation(u, "Word");
+  for (Item* word = words ? words->head : nullptr; word; word = word->next) {
+    Item* token = token_of(word);
+    Value* phones = nullptr;
+    bool own = true;
+    if (token && item_feature_present(token, "xsampa")) {
+      own = false;
+      Item* in_token = item_in_relation(word, "Token");
+      if (!item_prev(in_token)) {
+        const char* text = value_string(item_feature(token, "xsampa"));
+        phones = xsampa ? xsampa(text) : nullptr;
+        if (!phones) {
+          own = true;
+          if (notes) notes->push_back(std::string("phonemes \"") + latin9_to_utf8(text) + "\" give no phones; the word is read as written");
+        }
+      }
+    } else if (token && item_feature_present(token, "xsampa_skip")) {
+      own = false;
+    }
+    if (own) phones = fn(word);
+    word_phones_to_items(u, word, phones);
+    value_release(phones);
+  }
+  return true;
+}
+
 }  // namespace
+
+Utterance* synth_front_end(const SynthEngine& engine, const std::vector<TextRun>& runs,
+                           std::vector<std::string>* notes, std::string* error) {
+  Utterance* u = host_utterance_new(engine.voice);
+  if (!utterance_token_function(u) || !utterance_wordtosegments_function(u)) {
+    *error = "the voice has no tokentowords_func or wordtosegments_func";
+    utterance_delete(u);
+    return nullptr;
+  }
+  const TokenizerSets sets = tokenizer_sets(u);
+  std::string text;
+  std::vector<int32_t> counts;
+  for (const TextRun& run : runs) {
+    if (!text.empty()) text += ' ';
+    text += run.text;
+    Utterance* scratch = utterance_new();
+    Relation* r = tokenize_text(scratch, run.text.c_str(), sets);
+    int32_t n = 0;
+    for (Item* t = r ? r->head : nullptr; t; t = t->next) ++n;
+    counts.push_back(n);
+    utterance_delete(scratch);
+  }
+  Relation* tokens = tokenize_text(u, text.c_str(), sets);
+  Item* token = tokens ? tokens->head : nullptr;
+  for (size_t k = 0; k < runs.size(); ++k) {
+    const TokenHints& h = runs[k].hints;
+    for (int32_t i = 0; i < counts[k] && token; ++i, token = token->next) {
+      if (!h.interpret_as.empty()) item_set_string(token, "interpret-as", h.interpret_as.c_str());
+      if (!h.interpret_as_format.empty()) item_set_string(token, "interpret-as-format", h.interpret_as_format.c_str());
+      if (!h.phonemes.empty()) {
+        if (i == 0) item_set_string(token, "xsampa", h.phonemes.c_str());
+        else item_set_int(token, "xsampa_skip", 1);
+      }
+    }
+  }
+  tokens_to_words(u);
+  build_phrases(u);
+  if (!words_to_segments_with_phonemes(engine, u, notes) || !prosody_stage(u, error)) {
+    if (error->empty()) *error = "the voice has no wordtosegments_func";
+    utterance_delete(u);
+    return nullptr;
+  }
+  return u;
+}
 
 bool synth_engine_open(SynthEngine* engine, Voice* voice, std::string* error) {
   *engine = SynthEngine{};
