@@ -186,9 +186,9 @@ void append_possessive(Value* cell) {
   if (value_is_atom(old) && old->head.atom.refcount == 0) value_release(old);
 }
 
-// The shape tests of step 3 of token_to_words; null when no reader applied
-// or the reader gave no words.  `no_fallback` is set when the empty result
-// is final (an amount of one before "mil").
+// The shape tests of token_to_words, in order.  `no_fallback` is set when
+// an empty result is final: an amount of one before "mil", or the default
+// rules that read every other token.
 Value* shape_to_words(Item* token, const char* name, bool* no_fallback) {
   size_t n = strlen(name);
   if (may_be_time(name) && regex_matches(&time_pattern, name)) return time_to_words(token, name);
@@ -199,14 +199,16 @@ Value* shape_to_words(Item* token, const char* name, bool* no_fallback) {
   }
   if (may_be_scale_word(name) && regex_matches(&scale_word_pattern, name)) {
     char* previous = path_text(token, "p.name");
+    bool after_money = regex_matches(&money_pattern, previous);
     Value* words = nullptr;
-    if (regex_matches(&money_pattern, previous)) {
+    if (after_money) {
+      // The scale word as written, then the currency's plural unit (none
+      // when the prefix names no currency).
       previous[money_prefix_length(previous)] = '\0';
-      Value* currency = currency_plural_word(previous);
-      if (currency) words = value_cons(value_new_string(name), currency);
+      words = value_cons(value_new_string(name), currency_plural_word(previous));
     }
     heap_free(previous);
-    if (words) return words;
+    if (after_money) return words;
   }
   if (may_be_money(name) && regex_matches(&money_pattern, name)) {
     size_t k = money_prefix_length(name);
@@ -230,6 +232,7 @@ Value* shape_to_words(Item* token, const char* name, bool* no_fallback) {
     drop_abbreviation_period(token, name);
     return words;
   }
+  *no_fallback = true;  // the default rules have had their say
   return default_token_to_words(token, name);
 }
 

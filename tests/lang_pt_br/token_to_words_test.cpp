@@ -242,6 +242,7 @@ TEST(ScaleWords, MoneyBeforeAScaleWordLetsItNameTheCurrency) {
   // A signed amount names no currency: the default rules read it.
   EXPECT_EQ(read("R$-5"), "érre dólar cinco");
   EXPECT_EQ(read_all({"R$-5", "mil"}), (std::vector<std::string>{"cinco", "mil"}));
+  EXPECT_EQ(read_all({"R$-5", "Milhões"}), (std::vector<std::string>{"cinco", "Milhões"}));
 }
 
 TEST(ClassBoundary, SplitsBetweenRunsAndAfterOtherCharacters) {
