@@ -68,7 +68,48 @@ const uint8_t* zdur_stats_lookup(const ZdurCart* cart, const char* name) {
 int16_t zdur_stats_mean(const uint8_t* record) { return read_s16(record + 2); }
 int16_t zdur_stats_sd(const uint8_t* record) { return read_s16(record + 4); }
 
+namespace {
+
+// The feature Values one walk has read, by question string: a path that the
+// tree asks about again further down is not evaluated twice.  Lives on the
+// stack; Values made fresh for the walk are released at its end.
+class WalkCache {
+ public:
+  explicit WalkCache(const Item* seg) : seg_(seg) {}
+  WalkCache(const WalkCache&) = delete;
+  WalkCache& operator=(const WalkCache&) = delete;
+  ~WalkCache() {
+    for (int i = 0; i < count_; ++i) release_if_fresh(values_[i]);
+  }
+
+  const Value* get(uint8_t question, const char* path) {
+    for (int i = 0; i < count_; ++i)
+      if (questions_[i] == question) return values_[i];
+    Value* v = feature_path_value(seg_, path);
+    if (count_ == kSlots) {
+      // Full (a tree asking more distinct paths than this along one walk):
+      // the oldest entry makes room.
+      release_if_fresh(values_[0]);
+      for (int i = 1; i < kSlots; ++i) questions_[i - 1] = questions_[i], values_[i - 1] = values_[i];
+      --count_;
+    }
+    questions_[count_] = question;
+    values_[count_++] = v;
+    return v;
+  }
+
+ private:
+  static constexpr int kSlots = 32;
+  const Item* seg_;
+  int count_ = 0;
+  uint8_t questions_[kSlots];
+  Value* values_[kSlots];
+};
+
+}  // namespace
+
 int16_t zdur_predict(const ZdurCart* cart, const Item* seg) {
+  WalkCache cache(seg);
   uint32_t n = 0;
   for (;;) {
     // A damaged table (an index out of range, a no-link that does not lead
@@ -80,9 +121,7 @@ int16_t zdur_predict(const ZdurCart* cart, const Item* seg) {
     if (node[0] >= cart->num_strings || node[1] >= cart->num_strings || no <= n) return 0;
     const char* question = cart->strings[node[0]];
     if (!question[0]) return 0;
-    Value* f = feature_path_value(seg, question + 1);
-    bool yes = answer(question[0], f, cart->strings[node[1]]);
-    release_if_fresh(f);
+    bool yes = answer(question[0], cache.get(node[0], question + 1), cart->strings[node[1]]);
     n = yes ? n + 1 : no;
   }
 }

@@ -195,6 +195,49 @@ TEST(ZdurPredict, DamagedTablesStopAtTheMean) {
   }
 }
 
+// Counts its calls on the segment itself and answers "1".
+Value* probe(Item* seg) {
+  item_set_int(seg, "probes", (item_feature_present(seg, "probes") ? item_feature_int(seg, "probes") : 0) + 1);
+  return value_small_int_string(1);
+}
+
+TEST(ZdurPredict, EachPathIsEvaluatedOncePerWalk) {
+  HandCart h;
+  h.stat(h.str("a"), 76, 41);
+  h.question("=probe", "2", 2);      // 0: no
+  h.leaf(111);                       // 1
+  h.question("=probe", "1", 4);      // 2: yes
+  h.question("=p.name", "pau", 5);   // 3: yes
+  h.leaf(222);                       // 4
+  h.leaf(333);                       // 5
+  const ZdurCart* c = h.done();
+  OneSeg a("a");
+  feature_function_register(a.u->ffunctions, "probe", probe);
+  EXPECT_EQ(zdur_predict(c, a.seg), 222);
+  EXPECT_EQ(item_feature_int(a.seg, "probes"), 1);
+}
+
+TEST(ZdurPredict, LongWalksOverManyDistinctPaths) {
+  // Forty questions on forty different features, each answered no, then a
+  // question on the first feature again.
+  HandCart h;
+  h.stat(h.str("a"), 76, 41);
+  std::vector<std::string> names;
+  for (int k = 0; k < 40; ++k) names.push_back("f" + std::to_string(k));
+  for (int k = 0; k < 40; ++k) h.question("=" + names[k], "x", 2 * k + 2), h.leaf(-1000);
+  h.question("=" + names[0], "y", 82);  // node 80
+  h.leaf(1234);
+  h.leaf(-1234);
+  const ZdurCart* c = h.done();
+  OneSeg a("a");
+  for (int k = 0; k < 40; ++k) item_set_string(a.seg, names[k].c_str(), "y");
+  EXPECT_EQ(zdur_predict(c, a.seg), 1234);
+  item_set_string(a.seg, names[0].c_str(), "z");
+  EXPECT_EQ(zdur_predict(c, a.seg), -1234);
+  item_set_string(a.seg, names[39].c_str(), "x");
+  EXPECT_EQ(zdur_predict(c, a.seg), -1000);
+}
+
 TEST(ZdurPredict, WalksWithoutAllocating) {
   HandCart h;
   h.stat(h.str("a"), 76, 41);
