@@ -1,6 +1,7 @@
 #include "trees/regex.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <array>
 #include <cstring>
@@ -302,9 +303,36 @@ TEST(RegexFind, VeryLongTextsDoNotExhaustTheStack) {
   EXPECT_TRUE(regex_matches(&digits_pattern, digits.c_str()));
   EXPECT_TRUE(regex_matches(&number_pattern, digits.c_str()));
   std::string shortish;
-  for (int i = 0; i < 1000; ++i) shortish += "a.";
+  for (int i = 0; i < 800; ++i) shortish += "a.";
   shortish += "b";
   EXPECT_TRUE(regex_matches(&abbreviation_pattern, shortish.c_str()));
+}
+
+// The deepest search fits a 1 MB thread stack (the usual size of a Windows
+// thread); the sanitizer's larger frames get four.
+void* deep_search(void* text) {
+  bool matched = regex_matches(&abbreviation_pattern, static_cast<const char*>(text));
+  return matched ? text : nullptr;
+}
+
+TEST(RegexFind, DeepestSearchFitsASmallThreadStack) {
+  std::string dotted;
+  for (int i = 0; i < 100000; ++i) dotted += "a.";
+  dotted += "b";
+#ifdef SELVANA_SANITIZE
+  size_t stack = 4u << 20;
+#else
+  size_t stack = 1u << 20;
+#endif
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, stack);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attr, deep_search, dotted.data()), 0);
+  void* result = dotted.data();
+  pthread_join(thread, &result);
+  pthread_attr_destroy(&attr);
+  EXPECT_EQ(result, nullptr);
 }
 
 // Damaged programs.
