@@ -8,6 +8,7 @@
 
 #include "core/featfuncs.h"
 #include "core/path.h"
+#include "core/platform.h"
 #include "lang_pt_br/pos.h"
 #include "tests/support/build_utt.h"
 
@@ -121,6 +122,9 @@ TEST(PhraseTone, AlternativeQuestion) {
   EXPECT_EQ(last_tone({{"BB", "ou ch\xe1", "?"}}), "H");
   EXPECT_EQ(last_tone({{"B", "caf\xe9", ","}, {"BB", "e ch\xe1", "?"}}), "H");
   Utterance* u = sentence({{"B", "caf\xe9", ","}, {"BB", "ou ch\xe1", "?"}});
+  uint64_t before = heap_alloc_count();
+  EXPECT_EQ(tone(u, 1), "L");
+  EXPECT_EQ(heap_alloc_count(), before);  // the tone is a constant; nothing is made
   EXPECT_EQ(is_alternative_question(testutt::nth(u, "Phrase", 0)), 1);  // same sentence from its start
   EXPECT_EQ(is_alternative_question(testutt::nth(u, "Phrase", 1)), 1);
   EXPECT_EQ(is_wh_question(testutt::nth(u, "Phrase", 1)), 0);
