@@ -68,7 +68,6 @@ const char* const open_mid_vowel_words[] = {
     "ado\xe7" "a",  // adoça
     "ado\xe7" "am",  // adoçam
     "ado\xe7" "as",  // adoças
-    "ado\xe7o",  // adoço
     "advier",
     "advoga",
     "advogo",
@@ -609,6 +608,10 @@ const char* const open_mid_vowel_words[] = {
     "deves",
     "devora",
     "devore",
+    "devoro",
+    "devota",
+    "devote",
+    "devoto",
     "dez",
     "dialeto",
     "dieta",
@@ -878,7 +881,6 @@ const char* const open_mid_vowel_words[] = {
     "jogas",
     "jogos",
     "jogue",
-    "jorra",
     "jorre",
     "jota",
     "jovem",
@@ -1070,7 +1072,6 @@ const char* const open_mid_vowel_words[] = {
     "olhe",
     "olhem",
     "olhes",
-    "olho",
     "olhos",
     "omega",
     "onera",
@@ -1477,7 +1478,6 @@ const char* const open_mid_vowel_words[] = {
     "toros",
     "torpe",
     "torra",
-    "torre",
     "torro",
     "tosam",
     "tosem",
