@@ -5,7 +5,10 @@
 // a softer buzz for voiced consonants, noise for voiceless ones, a short
 // closure and burst for plosives, silence for pauses.
 //
-//   selvana-testvoice [--codec N] [--encoder PATH] DIR
+//   selvana-testvoice [--codec N] [--encoder PATH] [--instances N] DIR
+//
+// With --instances N every diphone gets N instances that differ in length,
+// edges and noise, which gives the search real choices (benchmarks).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -70,9 +73,9 @@ float phone_sample(const Phone& p, uint32_t n, std::mt19937& rng) {
 
 int16_t pcm(float x) { return static_cast<int16_t>(std::clamp(x, -32000.0f, 32000.0f)); }
 
-SegmentTarget block(const Phone& p) {
+SegmentTarget block(const Phone& p, int variant) {
   SegmentTarget t{};
-  t.measure = 100;
+  t.measure = 100.0f * (0.7f + 0.1f * static_cast<float>(variant % 7));
   t.name = p.name;
   t.pp_name = t.p_name = t.n_name = t.nn_name = "0";
   t.label = t.gpos_p = t.gpos = t.gpos_n = t.tone = "0";
@@ -82,14 +85,14 @@ SegmentTarget block(const Phone& p) {
   return t;
 }
 
-JoinEdge edge(const Phone& p) {
+JoinEdge edge(const Phone& p, int variant) {
   JoinEdge e{};
   const bool silent = strcmp(p.name, "pau") == 0;
   const bool voiced = strcmp(p.cvox, "-") != 0 && !silent;
   e.edge_value = silent ? 1 : voiced ? 3000 : 1500;
   e.edge_level = voiced ? 24 : 0;
   e.edge_b = static_cast<int16_t>(silent ? -180 : -30);
-  for (int k = 0; k < 16; ++k) e.coef[k] = static_cast<uint8_t>(silent ? 0 : 100 - 3 * k);
+  for (int k = 0; k < 16; ++k) e.coef[k] = static_cast<uint8_t>(silent ? 0 : 100 - 3 * k + 4 * (variant % 5));
   return e;
 }
 
@@ -98,13 +101,15 @@ JoinEdge edge(const Phone& p) {
 int main(int argc, char** argv) {
   VoiceDbSpec spec;
   std::string dir;
+  int instances = 1;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if ((a == "--codec" || a == "--encoder") && i + 1 < argc) {
+    if ((a == "--codec" || a == "--encoder" || a == "--instances") && i + 1 < argc) {
       if (a == "--codec") spec.codec_type = static_cast<uint32_t>(atoi(argv[++i]));
+      else if (a == "--instances") instances = atoi(argv[++i]);
       else spec.vorbis_encoder = argv[++i];
     } else if (a == "--help" || a == "-h") {
-      printf("usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] DIR\n");
+      printf("usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] [--instances N] DIR\n");
       return 0;
     } else if (dir.empty() && a[0] != '-') {
       dir = a;
@@ -113,8 +118,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (dir.empty() || spec.codec_type == 14) {
-    fprintf(stderr, "usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] DIR\n");
+  if (dir.empty() || spec.codec_type == 14 || instances < 1 || instances > 100) {
+    fprintf(stderr, "usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] [--instances 1..100] DIR\n");
     return 2;
   }
   spec.sample_rate = kRate;
@@ -123,12 +128,13 @@ int main(int argc, char** argv) {
   uint32_t recording = 0;
   for (const Phone& l : kPhones) {
     for (const Phone& r : kPhones) {
+     for (int k = 0; k < instances; ++k) {
       VoiceDbUnit u;
       u.diphone = std::string(l.name) + "-" + r.name;
-      u.left = block(l);
-      u.right = block(r);
-      u.start_edge = edge(l);
-      u.end_edge = edge(r);
+      u.left = block(l, k);
+      u.right = block(r, k + 3);
+      u.start_edge = edge(l, k);
+      u.end_edge = edge(r, k + 2);
       u.recording = recording++;
       u.pad_left = u.pad_right = kPad;
       u.core_length = 2 * kHalf;
@@ -138,6 +144,7 @@ int main(int argc, char** argv) {
       for (uint32_t n = kHalf - kPad; n < 2 * kHalf; ++n) u.samples.push_back(pcm(phone_sample(l, n, rng)));
       for (uint32_t n = 0; n < kHalf + kPad; ++n) u.samples.push_back(pcm(phone_sample(r, n, rng)));
       spec.units.push_back(std::move(u));
+     }
     }
   }
   std::string error;

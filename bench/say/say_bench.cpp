@@ -1,0 +1,178 @@
+// Real-time factor of speaking a paragraph: the host engine by stage (front
+// end, unit search, audio) on a synthetic voice with several instances of
+// every diphone, and espeak-ng speaking the same paragraph through its
+// library in the same run as the baseline.
+//
+// Counters: *_rtf are seconds of processing per second of speech (smaller is
+// faster); speech_s is the length of the speech produced per iteration.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/search.h"
+#include "host/synth.h"
+#include "host/targets.h"
+#include "host/text_io.h"
+#include "host/voice_host.h"
+
+#ifdef SELVANA_HAVE_ESPEAK_NG
+#include <espeak-ng/speak_lib.h>
+#endif
+
+namespace {
+
+const char* const kParagraph[] = {
+    "O Brasil é o maior país da América do Sul e ocupa quase metade do continente.",
+    "A língua oficial é o português, falado por mais de duzentos milhões de pessoas.",
+    "Em 2024, a cidade de São Paulo tinha cerca de 11 milhões de habitantes.",
+    "O rio Amazonas atravessa a floresta e deságua no oceano Atlântico.",
+    "Você já visitou o Rio de Janeiro durante o carnaval?",
+    "As praias, a música e a comida atraem turistas do mundo inteiro.",
+};
+
+using Clock = std::chrono::steady_clock;
+double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+struct Engine {
+  HostVoice host;
+  SynthEngine engine;
+  bool ready = false;
+  std::string error;
+
+  Engine() {
+    std::string dir = std::filesystem::temp_directory_path().string() + "/selvana_say_bench_voice";
+    std::string db = dir + "/vox_pt_br_selvana/2718093645/vox_pt_br_selvana22v";
+    if (!std::filesystem::exists(db)) {
+      std::string cmd = std::string(SELVANA_BIN_DIR) + "/selvana-testvoice --instances 8 " + dir;
+      if (std::system(cmd.c_str()) != 0) {
+        error = "cannot write the benchmark voice";
+        return;
+      }
+    }
+    HostOptions options;
+    options.voice = dir;
+    options.module = std::string(SELVANA_BIN_DIR) + "/libvoice_pt_br_selvana.so";
+    ready = host_voice_open(&host, options, &error) && synth_engine_open(&engine, host.voice, &error);
+  }
+  ~Engine() {
+    if (host.voice) host_voice_close(&host);
+  }
+};
+
+Engine& engine() {
+  static Engine e;
+  return e;
+}
+
+void BM_SelvanaSay(benchmark::State& state) {
+  Engine& e = engine();
+  if (!e.ready) {
+    state.SkipWithError(e.error.c_str());
+    return;
+  }
+  std::vector<std::vector<TextRun>> sentences;
+  for (const char* s : kParagraph) sentences.push_back({{utf8_to_latin9(s, nullptr), {}}});
+  double front = 0, search = 0, audio = 0, speech = 0;
+  for (auto _ : state) {
+    speech = 0;
+    auto t0 = Clock::now();
+    for (const auto& runs : sentences) {
+      std::string error;
+      auto a = Clock::now();
+      Utterance* u = synth_front_end(e.engine, runs, nullptr, &error);
+      auto b = Clock::now();
+      front += seconds(a, b);
+      Value* st = synth_state_new();
+      SynthTimes times;
+      synth_utterance(e.engine, st, u, nullptr, &error, &times);
+      search += times.search;
+      audio += times.audio;
+      speech += static_cast<double>(synth_state(st)->wave->num_samples) / e.engine.db.sample_rate;
+      benchmark::DoNotOptimize(synth_state(st)->wave->samples);
+      value_release(st);
+      utterance_delete(u);
+    }
+    state.SetIterationTime(seconds(t0, Clock::now()));
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["speech_s"] = speech;
+  state.counters["front_end_rtf"] = front / n / speech;
+  state.counters["search_rtf"] = search / n / speech;
+  state.counters["audio_rtf"] = audio / n / speech;
+  state.counters["total_rtf"] = (front + search + audio) / n / speech;
+}
+BENCHMARK(BM_SelvanaSay)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The search alone on utterances made once: targets, graph, expansion and
+// the Viterbi pass.
+void BM_SelvanaSearchOnly(benchmark::State& state) {
+  Engine& e = engine();
+  if (!e.ready) {
+    state.SkipWithError(e.error.c_str());
+    return;
+  }
+  std::vector<Utterance*> utts;
+  std::string error;
+  for (const char* s : kParagraph) utts.push_back(synth_front_end(e.engine, {{utf8_to_latin9(s, nullptr), {}}}, nullptr, &error));
+  int64_t options = 0;
+  for (auto _ : state) {
+    for (Utterance* u : utts) {
+      Value* st = synth_state_new();
+      int32_t n = targets_count(u);
+      auto* targets = static_cast<SegmentTarget*>(synth_block(synth_state(st), static_cast<int32_t>(sizeof(SegmentTarget)) * n));
+      targets_fill(u, targets, n);
+      SearchPlan* plan = search_prepare(synth_state(st), e.engine.voice, e.engine.graph_fn, e.engine.db, targets, n,
+                                        e.engine.beam, nullptr);
+      search_run(plan);
+      options += plan->first[plan->positions];
+      benchmark::DoNotOptimize(plan->cost);
+      value_release(st);
+    }
+  }
+  state.counters["options"] = benchmark::Counter(static_cast<double>(options), benchmark::Counter::kAvgIterations);
+  for (Utterance* u : utts) utterance_delete(u);
+}
+BENCHMARK(BM_SelvanaSearchOnly)->Unit(benchmark::kMillisecond);
+
+#ifdef SELVANA_HAVE_ESPEAK_NG
+int64_t g_espeak_samples = 0;
+
+int count_samples(short*, int n, espeak_EVENT*) {
+  g_espeak_samples += n;
+  return 0;
+}
+
+void BM_EspeakNg(benchmark::State& state) {
+  static const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
+  if (rate <= 0 || espeak_SetVoiceByName("pt-br") != EE_OK) {
+    state.SkipWithError("espeak-ng has no pt-br voice");
+    return;
+  }
+  espeak_SetSynthCallback(count_samples);
+  double speech = 0, total = 0;
+  for (auto _ : state) {
+    g_espeak_samples = 0;
+    auto t0 = Clock::now();
+    for (const char* s : kParagraph) {
+      espeak_Synth(s, strlen(s) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+      espeak_Synchronize();
+    }
+    double t = seconds(t0, Clock::now());
+    total += t;
+    state.SetIterationTime(t);
+    speech = static_cast<double>(g_espeak_samples) / rate;
+  }
+  state.counters["speech_s"] = speech;
+  state.counters["total_rtf"] = speech > 0 ? total / static_cast<double>(state.iterations()) / speech : 0;
+}
+BENCHMARK(BM_EspeakNg)->UseManualTime()->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
+
+BENCHMARK_MAIN();
