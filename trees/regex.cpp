@@ -45,10 +45,21 @@ struct Program {
   }
   // Operand text of the node: its length up to the NUL (bounded by the program).
   int32_t operand_length(int node) const {
-    int32_t i = node + 3;
-    while (i < size && code[i] != 0) ++i;
-    return i - (node + 3);
+    int32_t start = node + 3;
+    if (start >= size) return 0;
+    return static_cast<int32_t>(strnlen(reinterpret_cast<const char*>(code + start), static_cast<size_t>(size - start)));
   }
+  // Whether the operand text of `node`, `length` bytes long, holds `c`;
+  // long sets (the letter classes) are searched with memchr.
+  bool operand_holds(int node, int32_t length, char c) const {
+    const uint8_t* text = code + node + 3;
+    uint8_t b = static_cast<uint8_t>(c);
+    if (length > 16) return std::memchr(text, b, static_cast<size_t>(length)) != nullptr;
+    for (int32_t i = 0; i < length; ++i)
+      if (text[i] == b) return true;
+    return false;
+  }
+  // The same for a single test: a plain scan up to the NUL (or the program's end).
   bool operand_holds(int node, char c) const {
     uint8_t b = static_cast<uint8_t>(c);
     for (int32_t i = node + 3; i < size && code[i] != 0; ++i)
@@ -72,12 +83,16 @@ int32_t count_repeats(const Program& prog, const RegexMatch* m, int node) {
       while (c != '\0' && s[count] == c) ++count;
       break;
     }
-    case kRegexAnyOf:
-      while (s[count] != '\0' && prog.operand_holds(node, s[count])) ++count;
+    case kRegexAnyOf: {
+      int32_t length = prog.operand_length(node);
+      while (s[count] != '\0' && prog.operand_holds(node, length, s[count])) ++count;
       break;
-    case kRegexAnyBut:
-      while (s[count] != '\0' && !prog.operand_holds(node, s[count])) ++count;
+    }
+    case kRegexAnyBut: {
+      int32_t length = prog.operand_length(node);
+      while (s[count] != '\0' && !prog.operand_holds(node, length, s[count])) ++count;
       break;
+    }
     default:
       regex_failure("internal foulup");
   }
