@@ -149,8 +149,10 @@ TEST(RandomTokens, ReadingIsDeterministic) {
 TEST(RandomTokens, VeryLongTokensAreReadWithoutDeepRecursion) {
   // Each of these is read piece by piece (split after every character, or
   // peeled from the end), which must not grow the stack with the length.
+  std::string hyphens, groups = "1";
+  for (int i = 0; i < 2000; ++i) hyphens += "a-", groups += ".000";
   const std::string shapes[] = {std::string(50000, '!'), std::string(50000, '%'),
-                                "a" + std::string(5000, '\'') + "b"};
+                                "a" + std::string(5000, '\'') + "b", hyphens + "1", groups + "%"};
   for (const std::string& name : shapes) {
     Utterance* u = utterance_new();
     Item* t = relation_append(utterance_new_relation(u, "Token"), nullptr);
