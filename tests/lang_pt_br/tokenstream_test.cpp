@@ -125,6 +125,19 @@ TEST(TokenStream, LongTokensGrowTheBufferByAFifth) {
   token_stream_close(ts);
 }
 
+TEST(TokenStream, GettingTokensAllocatesNothingUntilABufferGrows) {
+  TokenStream* ts = token_stream_open_string("\"Um\", dois; (tr\xeas) quatro...");
+  uint64_t before = heap_alloc_count();
+  int tokens = 0;
+  while (!token_stream_at_end(ts)) {
+    token_stream_get(ts);
+    ++tokens;
+  }
+  EXPECT_EQ(tokens, 6);
+  EXPECT_EQ(heap_alloc_count(), before);
+  token_stream_close(ts);
+}
+
 TEST(SplitWords, WhitespaceOnly) {
   EXPECT_EQ(elements(split_words("  a  b ")), "a|b");
   EXPECT_EQ(elements(split_words("ponto de\texclama\xe7\xe3o")), "ponto|de|exclamação");
