@@ -129,6 +129,25 @@ TEST(SilkDecoder, FirstFrameOversizedOnFreshDecoder) {
   EXPECT_EQ(c.more_internal_frames, 0);
 }
 
+// Arguments no encoder produces still give a concealed frame of normal length.
+TEST(SilkDecoder, OddArgumentsAreConcealed) {
+  Decoder d;
+  SilkDecControl c = {16000, 0, 1, 0, 0};
+  int16_t samples[kSilkMaxFrameSamples];
+  int16_t count = -1;
+  EXPECT_EQ(silk_decode(d.state(), &c, 0, nullptr, 0, samples, &count), kSilkPayloadError);
+  EXPECT_EQ(count, 320);
+  const uint8_t bytes[4] = {1, 2, 3, 4};
+  count = -1;
+  EXPECT_EQ(silk_decode(d.state(), &c, 0, bytes, -5, samples, &count), kSilkPayloadError);
+  EXPECT_EQ(count, 320);
+  EXPECT_EQ(c.more_internal_frames, 0);
+  // Any non-zero loss flag means a lost frame.
+  count = -1;
+  EXPECT_EQ(silk_decode(d.state(), &c, 7, bytes, 4, samples, &count), 0);
+  EXPECT_EQ(count, 320);
+}
+
 TEST(SilkDecoder, LostFramesAreConcealedAndFadeOut) {
   const auto packets = wideband_fec_packets();
   NEED_PACKETS(packets);
