@@ -131,6 +131,7 @@ Value* token_words(Utterance* utterance, Item* token) {
 
 Relation* tokens_to_words(Utterance* utterance) {
   Relation* words = utterance_new_relation(utterance, "Word");
+  if (!features_present(utterance->relations, "Token")) return words;
   Relation* tokens = utterance_relation(utterance, "Token");
   for (Item* token = tokens->head; token; token = token->next) {
     Value* list = token_words(utterance, token);

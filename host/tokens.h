@@ -40,5 +40,5 @@ Value* token_words(Utterance* utterance, Item* token);
 
 // Reads every token into words: a new `Word` relation whose items are also
 // the daughters of their tokens in `Token`, each with its `name`.  Returns
-// the relation.
+// the relation (empty when the utterance has no `Token` relation).
 Relation* tokens_to_words(Utterance* utterance);

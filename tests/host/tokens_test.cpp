@@ -112,6 +112,9 @@ TEST(HostTokens, AVoiceWithoutTheFunctionGivesNoWords) {
   EXPECT_EQ(token_words(u, tokens->head), nullptr);
   EXPECT_EQ(tokens_to_words(u)->head, nullptr);
   utterance_delete(u);
+  u = voice_utterance();
+  EXPECT_EQ(tokens_to_words(u)->head, nullptr);  // no Token relation yet
+  utterance_delete(u);
 }
 
 }  // namespace
