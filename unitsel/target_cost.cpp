@@ -10,6 +10,8 @@
 // the tone terms apply.  It never allocates.
 #include "unitsel/target_cost.h"
 
+#include <cmath>
+
 #include "unitsel/text_match.h"
 
 using unitsel::str_differs;
@@ -48,7 +50,7 @@ inline bool is_content(const char* gpos) { return str_is(gpos, "content"); }
 // zero (it may be negative below its threshold, where it is not used).
 inline uint32_t term_if(bool on, float value) {
   int32_t v = static_cast<int32_t>(value);
-  return on && v > 0 ? static_cast<uint32_t>(v) : 0u;
+  return static_cast<uint32_t>(v) & (0u - bit(on & (v > 0)));
 }
 
 // Relative length difference r = |(x - y) / (x + y)|.  The two measures are
@@ -59,7 +61,7 @@ inline uint32_t term_if(bool on, float value) {
 uint32_t length_cost(float x, float y) {
   float sum = x + y;
   float r = (x - y) / (sum != 0.0f ? sum : 1.0f);
-  r = r < 0.0f ? -r : r;
+  r = std::fabs(r);
   bool valid = (sum != 0.0f) & (r == r);
   r = valid ? (r > 1.0e6f ? 1.0e6f : r) : 0.0f;
 
@@ -100,10 +102,8 @@ uint32_t segment_cost_unscaled(const SegmentTarget* t, const SegmentTarget* u) {
   const bool u_voiceless = u->ph_cvox[0] == '-';
 
   // Phonetic context and its multipliers, tested on the target.
-  uint32_t c = 3 * (bit(str_differs(t->pp_name, u->pp_name)) +
-                    bit(str_differs(t->nn_name, u->nn_name))) +
-               7 * (bit(str_differs(t->p_name, u->p_name)) +
-                    bit(str_differs(t->n_name, u->n_name)));
+  uint32_t c = 3 * (bit(str_differs(t->pp_name, u->pp_name)) + bit(str_differs(t->nn_name, u->nn_name))) +
+               7 * (bit(str_differs(t->p_name, u->p_name)) + bit(str_differs(t->n_name, u->n_name)));
   const bool name_r = str_is(t->name, "r");
   const bool oh_before_n = str_is(t->name, "oh") & str_is(t->n_name, "n");
   c *= name_r ? 5 : (oh_before_n ? 3 : 1);
@@ -138,7 +138,8 @@ uint32_t segment_cost_unscaled(const SegmentTarget* t, const SegmentTarget* u) {
   if (u->level4 == 1) cost += tone_cost(t, u, u_vowel, u_voiceless);
 
   // A high tone on an accented target is badly served by an unaccented unit.
-  if (((t->level4 == 1) | (t->level3 == 1)) & (u->level2 > 1) & (u->level1 > 1) && str_is(t->tone, "H")) cost += 1000;
+  const bool t_high = str_is(t->tone, "H");
+  cost += 1000 * bit(((t->level4 == 1) | (t->level3 == 1)) & (u->level2 > 1) & (u->level1 > 1) & t_high);
 
   const uint32_t length = length_cost(t->measure, u->measure);
   cost += str_is(t->name, "pau") ? 0 : length;
