@@ -185,15 +185,17 @@ Value* phone_string_to_list(const char* phones) {
 
 Value* lts_word(const char* word) {
   int32_t n = static_cast<int32_t>(strlen(word));
-  char* framed = static_cast<char*>(heap_alloc(n + 3));
+  char local[128];  // words fit here; longer ones go to the heap
+  char* framed = n + 3 <= static_cast<int32_t>(sizeof local) ? local : static_cast<char*>(heap_alloc(n + 3));
   framed[0] = '#';
   memcpy(framed + 1, word, n);
   framed[n + 1] = '#';
+  framed[n + 2] = '\0';
   LtsBuffer out{};
   lts_apply_indexed(framed, 0, n + 2, pt_br_lts_rules, pt_br_lts_index, &out);
   Value* phones = phone_string_to_list(out.text);
   lts_buffer_free(&out);
-  heap_free(framed);
+  if (framed != local) heap_free(framed);
   return phones;
 }
 

@@ -253,6 +253,11 @@ TEST(PtBrRules, SilentLettersAndCharactersWithoutRules) {
   EXPECT_EQ(join(lts_word("acqua")), "a k w a");    // c before q is silent
   EXPECT_EQ(join(lts_word("CASA")), "");            // capitals have no rules
   EXPECT_EQ(join(lts_word("tio")), "ch j u");       // "ch|j|u||" loses its empty piece
+  std::string long_word;  // longer than any word kept on the stack
+  for (int i = 0; i < 150; ++i) long_word += "ba";
+  Value* phones = lts_word(long_word.c_str());
+  EXPECT_EQ(value_list_length(phones), 300);
+  value_release(phones);
 }
 
 }  // namespace
