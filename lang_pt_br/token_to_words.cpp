@@ -18,6 +18,7 @@
 
 using tokwords::is_digit;
 using tokwords::is_letter;
+using tokwords::matches;
 using tokwords::WordList;
 
 namespace tokwords {
@@ -52,6 +53,29 @@ bool all_digits(const char* text) {
     if (!is_digit(static_cast<unsigned char>(*p))) return false;
   return true;
 }
+
+
+bool may_match(const Regex* pattern, const char* text) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  size_t n = strlen(text);
+  if (pattern == &time_pattern) return is_digit(s[0]) && strchr(text, ':');
+  if (pattern == &date_dmy_pattern || pattern == &date_mdy_pattern || pattern == &date_ymd_pattern)
+    return n >= 6 && is_digit(s[n - 1]) && strpbrk(text, "./-");
+  if (pattern == &scale_word_pattern) return s[0] && strchr("MmBb", s[0]);
+  if (pattern == &money_pattern) {
+    if (!s[0] || !strchr("$\xa4\xa3\xa5RUEGJB", s[0])) return false;
+    for (const unsigned char* p = s; *p; ++p)
+      if (is_digit(*p)) return true;
+    return false;
+  }
+  if (pattern == &digits_pattern || pattern == &ordinal_pattern) return is_digit(s[0]);
+  if (pattern == &number_pattern) return is_digit(s[0]) || s[0] == '+' || s[0] == '-';
+  if (pattern == &word_pattern) return is_letter(s[0]);
+  if (pattern == &abbreviation_pattern) return n >= 3 && strchr(text, '.');
+  return true;
+}
+
+bool matches(const Regex* pattern, const char* text) { return may_match(pattern, text) && regex_matches(pattern, text); }
 
 }  // namespace tokwords
 
@@ -127,35 +151,6 @@ char* path_text(const Item* item, const char* path) {
   return copy;
 }
 
-bool contains_char(const char* text, char c) { return strchr(text, c) != nullptr; }
-
-bool contains_date_separator(const char* text) { return strpbrk(text, "./-") != nullptr; }
-
-bool contains_digit(const char* text) {
-  for (; *text; ++text)
-    if (is_digit(static_cast<unsigned char>(*text))) return true;
-  return false;
-}
-
-// Cheap tests that every match of a pattern must pass; they spare the
-// matcher the tokens that cannot match.
-bool may_be_time(const char* s) { return is_digit(static_cast<unsigned char>(s[0])) && contains_char(s, ':'); }
-
-bool may_be_date(const char* s, size_t n) {
-  return n >= 6 && is_digit(static_cast<unsigned char>(s[n - 1])) && contains_date_separator(s);
-}
-
-bool may_be_scale_word(const char* s) { return s[0] && strchr("MmBb", s[0]) != nullptr; }
-
-bool may_be_money(const char* s) {
-  return s[0] && strchr("$\xa4\xa3\xa5RUEGJB", s[0]) != nullptr && contains_digit(s);
-}
-
-bool may_be_number(const char* s) {
-  unsigned char c = static_cast<unsigned char>(s[0]);
-  return is_digit(c) || c == '+' || c == '-';
-}
-
 const char* title_word(const char* name) {
   for (const Title& t : kTitles)
     if (strcmp(name, t.name) == 0) return t.word;
@@ -190,16 +185,13 @@ void append_possessive(Value* cell) {
 // an empty result is final: an amount of one before "mil", or the default
 // rules that read every other token.
 Value* shape_to_words(Item* token, const char* name, bool* no_fallback) {
-  size_t n = strlen(name);
-  if (may_be_time(name) && regex_matches(&time_pattern, name)) return time_to_words(token, name);
-  if (may_be_date(name, n)) {
-    if (regex_matches(&date_dmy_pattern, name)) return date_to_words(token, name, "dmy");
-    if (regex_matches(&date_mdy_pattern, name)) return date_to_words(token, name, "mdy");
-    if (regex_matches(&date_ymd_pattern, name)) return date_to_words(token, name, "ymd");
-  }
-  if (may_be_scale_word(name) && regex_matches(&scale_word_pattern, name)) {
+  if (matches(&time_pattern, name)) return time_to_words(token, name);
+  if (matches(&date_dmy_pattern, name)) return date_to_words(token, name, "dmy");
+  if (matches(&date_mdy_pattern, name)) return date_to_words(token, name, "mdy");
+  if (matches(&date_ymd_pattern, name)) return date_to_words(token, name, "ymd");
+  if (matches(&scale_word_pattern, name)) {
     char* previous = path_text(token, "p.name");
-    bool after_money = regex_matches(&money_pattern, previous);
+    bool after_money = matches(&money_pattern, previous);
     Value* words = nullptr;
     if (after_money) {
       // The scale word as written, then the currency's plural unit (none
@@ -210,14 +202,14 @@ Value* shape_to_words(Item* token, const char* name, bool* no_fallback) {
     heap_free(previous);
     if (after_money) return words;
   }
-  if (may_be_money(name) && regex_matches(&money_pattern, name)) {
+  if (matches(&money_pattern, name)) {
     size_t k = money_prefix_length(name);
     const char* amount = name + k;
     char* next = path_text(token, "n.name");
     Value* words = nullptr;
     if (strcmp(amount, "1") == 0 && strcmp(next, "mil") == 0) {
       *no_fallback = true;  // "R$1 mil": the next token reads "mil reais"
-    } else if (!regex_matches(&scale_word_pattern, next)) {
+    } else if (!matches(&scale_word_pattern, next)) {
       char* prefix = string_sub(name, 0, static_cast<int>(k));
       words = money_to_words(amount, prefix);
       heap_free(prefix);
@@ -249,7 +241,7 @@ char* lowercase_pt(const char* text) {
 }
 
 bool is_dotted_abbreviation(Item* token, const char* text) {
-  return strlen(text) >= 3 && contains_char(text, '.') && regex_matches(&abbreviation_pattern, text) &&
+  return strlen(text) >= 3 && matches(&abbreviation_pattern, text) &&
          (string_ends_with(text, ".") || punc_begins_with_period(token));
 }
 
@@ -383,11 +375,11 @@ Value* read_piece(Item* token, const char* s, size_t n, Split* split) {
   unsigned char first = static_cast<unsigned char>(s[0]);
 
   if (is_digit(first)) {
-    if (regex_matches(&digits_pattern, s)) {
+    if (matches(&digits_pattern, s)) {
       if ((s[0] == '0' && n > 1) || (nide && n >= 5)) return spell_characters(s);
       return cardinal_to_words(s);
     }
-    if (regex_matches(&ordinal_pattern, s)) {
+    if (matches(&ordinal_pattern, s)) {
       NumberForm form;
       char* number = string_copy(s);
       size_t k = n;
@@ -403,7 +395,7 @@ Value* read_piece(Item* token, const char* s, size_t n, Split* split) {
       return words;
     }
   }
-  if (nsw_empty && may_be_number(s) && regex_matches(&number_pattern, s))
+  if (nsw_empty && matches(&number_pattern, s))
     return signed_number_to_words(s, NumberForm{});
   if (n > 0 && s[n - 1] == '%') {
     split->kind = Split::kPercent;
@@ -419,7 +411,7 @@ Value* read_piece(Item* token, const char* s, size_t n, Split* split) {
     split->kind = Split::kPossessive;
     return nullptr;
   }
-  if (n > 1 && is_letter(first) && regex_matches(&word_pattern, s)) return lowercase_word(s);
+  if (n > 1 && matches(&word_pattern, s)) return lowercase_word(s);
   if (n == 1 && strchr(kSingleCharWords, s[0])) return lowercase_word(s);
   if (n > 1) {
     if (const char* hyphen = strchr(s, '-')) {

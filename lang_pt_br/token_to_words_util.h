@@ -6,6 +6,8 @@
 
 #include "core/value.h"
 
+struct Regex;
+
 namespace tokwords {
 
 // A word list under construction, with its last cell kept at hand so that
@@ -49,5 +51,13 @@ int64_t digit_value(const char* text);
 
 // True when every byte of the text is an ASCII digit (false for "").
 bool all_digits(const char* text);
+
+// A cheap test that every text matching one of the token patterns passes
+// (first character, a separator that must occur, a minimum length); true
+// for patterns it has no test for.  It spares the matcher the tokens that
+// cannot match.
+bool may_match(const Regex* pattern, const char* text);
+// may_match, then the pattern itself.
+bool matches(const Regex* pattern, const char* text);
 
 }  // namespace tokwords

@@ -11,6 +11,8 @@
 #include "core/item.h"
 #include "core/value.h"
 #include "lang_pt_br/token_to_words.h"
+#include "lang_pt_br/token_to_words_util.h"
+#include "trees/regex.h"
 
 namespace {
 
@@ -143,6 +145,26 @@ TEST(RandomTokens, ReadingIsDeterministic) {
       value_release(words);
       utterance_delete(u);
     }
+  }
+}
+
+TEST(RandomTokens, PrefiltersNeverRejectAMatch) {
+  std::vector<std::string> texts = {"10:30", "0:00", "10:30a.m", "25/12/2013", "12/25/2013", "2013-12-25",
+                                    "25/XII/2013", "dez/25/2013", "mil", "Bilh\xf5" "es", "R$1,50", "USD1.000",
+                                    "\xa4" "1", "\xa3" "2,50", "R$-5", "123", "0800", "1\xba", "2\xaa", "1.000as",
+                                    "-1,5e3", "+3", "1.000.000", "a.b.", "E.U.A", "a.b", "guarda-chuva", "d'\xe1gua"};
+  RandomTokens random(seed() + 2);
+  for (int i = 0; i < 20000; ++i) texts.push_back(i % 2 ? random.shaped() : random.any_bytes(1 + random.below(12)));
+  for (const StoredPattern& p : stored_patterns) {
+    int matched = 0;
+    for (const std::string& t : texts) {
+      if (!regex_matches(p.regex, t.c_str())) continue;
+      ++matched;
+      EXPECT_TRUE(tokwords::may_match(p.regex, t.c_str())) << p.name << " rejects " << t;
+    }
+    if (p.regex == &date_format_pattern || p.regex == &ascii_abbreviation_pattern || p.regex == &duration_pattern)
+      continue;  // shapes the corpus does not aim at
+    EXPECT_GT(matched, 0) << p.name;
   }
 }
 
