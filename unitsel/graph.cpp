@@ -1,6 +1,7 @@
 // Building the diphone candidate graph.
 #include "unitsel/graph.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "core/features.h"
@@ -10,6 +11,14 @@
 #include "unitsel/text_match.h"
 
 using unitsel::str_is;
+
+// Candidates carry whole copies of the host's target records; on 64-bit
+// builds the record is this fixed 168-byte block.
+static_assert(sizeof(void*) != 8 ||
+              (sizeof(SegmentTarget) == 168 && offsetof(SegmentTarget, pos1) == 48 &&
+               offsetof(SegmentTarget, label) == 64 && offsetof(SegmentTarget, gpos_p) == 80 &&
+               offsetof(SegmentTarget, flag3) == 104 && offsetof(SegmentTarget, flag4) == 120 &&
+               offsetof(SegmentTarget, tone) == 128 && offsetof(SegmentTarget, ph_vc) == 144));
 
 bool diphone_name(const char* left, const char* right, char* out) {
   size_t l = strlen(left);
