@@ -187,6 +187,9 @@ bool match_from(const Program& prog, RegexMatch* m, int node) {
       case kRegexEnd:
         return true;
       default:
+        // Group marks never fail; without group positions to record they
+        // are passed over like NOTHING instead of descending.
+        if (op > kRegexOpen && op <= kRegexClose + 9 && op != kRegexClose && !m->record_groups) break;
         if (op > kRegexOpen && op <= kRegexOpen + 9) {
           int group = op - kRegexOpen;
           if (!match_from(prog, m, next)) return false;
@@ -257,6 +260,7 @@ void check_arguments(const Regex* regex, const char* text) {
 RegexMatch* regex_find(const Regex* regex, const char* text) {
   check_arguments(regex, text);
   RegexMatch found{};
+  found.record_groups = true;
   if (!regex_search(regex, text, &found)) return nullptr;
   auto* m = static_cast<RegexMatch*>(heap_alloc(sizeof(RegexMatch)));
   *m = found;

@@ -51,7 +51,8 @@ struct RegexMatch {
   const char* end[kRegexMaxGroups];
   const char* cursor;
   const char* text_start;
-  int32_t depth;  // current nesting of the recursive matcher
+  int32_t depth;         // current nesting of the recursive matcher
+  bool record_groups;    // false when only the answer matters (regex_matches)
 };
 
 // Searches `text` for the leftmost match.  The match record is allocated on
