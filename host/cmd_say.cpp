@@ -36,7 +36,11 @@ void usage(FILE* out) {
           "  --verbose      report substituted diphones, sentences and stage timings\n"
           "  --voice DIR    voice directory (default: the one next to the tool)\n"
           "  --module PATH  voice module (default: the one next to the tool)\n"
-          "  --help         show this text\n");
+          "  --help         show this text\n"
+          "\n"
+          "Exit status: 0 when every sentence was spoken; 1 when the voice cannot be\n"
+          "loaded, a sentence had to be left out or the file cannot be written; 2 for\n"
+          "bad options or malformed SSML.\n");
 }
 
 std::string read_stream(FILE* in) {
@@ -218,15 +222,15 @@ int cmd_say(int argc, char** argv) {
   const bool bar = isatty(STDERR_FILENO) && sentences.size() > 1;
   std::vector<int16_t> samples;
   SynthTimes times;
-  bool ok = true;
-  for (size_t k = 0; k < sentences.size() && ok; ++k) {
+  size_t failed = 0;
+  for (size_t k = 0; k < sentences.size(); ++k) {
     const Sentence& s = sentences[k];
     std::vector<std::string> notes;
     if (!s.runs.empty()) {
       auto t0 = std::chrono::steady_clock::now();
       Utterance* u = synth_front_end(engine, s.runs, &notes, &error);
       times.front_end += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-      ok = u != nullptr;
+      bool ok = u != nullptr;
       if (ok) {
         Value* state = synth_state_new();
         ok = synth_utterance(engine, state, u, &notes, &error, &times);
@@ -234,6 +238,14 @@ int cmd_say(int argc, char** argv) {
         if (ok && w) samples.insert(samples.end(), w->samples, w->samples + w->num_samples);
         value_release(state);
         utterance_delete(u);
+      }
+      // A sentence that cannot be spoken is reported and left out; the
+      // others are still written.
+      if (!ok) {
+        ++failed;
+        if (bar) fputc('\n', stderr);
+        fprintf(stderr, "%s: sentence %zu left out: %s\n", kWho, k + 1, error.c_str());
+        error.clear();
       }
     }
     samples.resize(samples.size() + static_cast<size_t>(s.pause_ms) * rate / 1000, 0);
@@ -246,11 +258,6 @@ int cmd_say(int argc, char** argv) {
     }
     if (bar) progress(k + 1, sentences.size());
   }
-  if (!ok) {
-    fprintf(stderr, "%s: %s\n", kWho, error.c_str());
-    host_voice_close(&host);
-    return 1;
-  }
   FILE* out = to_stdout ? stdout : fopen(out_path.c_str(), "wb");
   bool written = out && wav_write(out, rate, samples.data(), samples.size());
   if (out && !to_stdout && fclose(out) != 0) written = false;
@@ -259,5 +266,5 @@ int cmd_say(int argc, char** argv) {
     fprintf(stderr, "%s: %zu sentences, %.2f s of speech; front end %.3f s, search %.3f s, audio %.3f s\n", kWho,
             sentences.size(), static_cast<double>(samples.size()) / rate, times.front_end, times.search, times.audio);
   host_voice_close(&host);
-  return written ? 0 : 1;
+  return written && failed == 0 ? 0 : 1;
 }

@@ -14,6 +14,10 @@
 
 namespace {
 
+// The most segments one search takes: its beam arrays stay far below the
+// heap's block limit.
+constexpr int32_t kMaxTargets = 100000;
+
 double now_seconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -138,6 +142,10 @@ bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targe
     wave->sample_rate = static_cast<int32_t>(engine.db.sample_rate);
     ws->wave = wave;
     return true;
+  }
+  if (count > kMaxTargets) {
+    *error = "a sentence of " + std::to_string(count) + " segments is too long to speak at once";
+    return false;
   }
   double t0 = now_seconds();
   SearchPlan* plan =

@@ -242,3 +242,45 @@ TEST(Search, FewerThanTwoTargetsGiveAnEmptyWave) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Search, BoundaryFlagsLetOnlyTheBestPathGoOn) {
+  testutil::TempDir dir;
+  VoiceDbSpec spec = enginetest::spec();
+  const std::vector<const char*> phones = {"pau", "a", "t", "a", "s", "a", "t", "o", "pau"};
+  for (size_t p = 0; p + 1 < phones.size(); ++p)
+    for (uint32_t r = 0; r < 3; ++r)
+      spec.units.push_back(enginetest::unit(phones[p], phones[p + 1], r, static_cast<uint32_t>(p), 60.0f + 20 * r));
+  TestVoice v(dir.path());
+  ASSERT_TRUE(v.open(spec));
+  std::vector<SegmentTarget> targets = enginetest::targets(phones);
+  Value* state = synth_state_new();
+  SearchPlan* free_plan = search(v, state, targets, 50);
+  for (int32_t p = 0; p < free_plan->positions; ++p) EXPECT_EQ(free_plan->cut[p], 0) << p;
+  const uint64_t best = free_plan->cost;
+  value_release(state);
+
+  // With tb_min_distance 2 the module flags consonant positions; the beam
+  // collapses there and the search still finds a path no cheaper than the
+  // best one.
+  features_set_int(v.voice()->features, "tb_min_distance", 2);
+  state = synth_state_new();
+  SearchPlan* plan = search(v, state, targets, 50);
+  int flagged = 0;
+  for (int32_t p = 0; p < plan->positions; ++p) {
+    if (!plan->cut[p]) continue;
+    ++flagged;
+    EXPECT_EQ(plan->state_count[p], 1) << p;
+  }
+  EXPECT_GT(flagged, 0);
+  EXPECT_GE(plan->cost, best);
+  EXPECT_EQ(path_cost(plan, chosen(plan)), plan->cost);
+  value_release(state);
+}
+
+TEST(SearchDeathTest, ASynthesisStateOfAnotherTypeEndsTheProcess) {
+  EXPECT_EXIT(synth_state(value_new_int(3)), testing::ExitedWithCode(255), "VAL: tried to access wavesynth in 1 type val");
+}
+
+}  // namespace
