@@ -115,6 +115,20 @@ TEST(Xsampa, StressAndSyllableRepair) {
   EXPECT_EQ(conv("\"kaza"), "k a1 - z a");               // syllabify adds the missing boundary
 }
 
+TEST(Xsampa, RepairAndTokenizingWorkInPlace) {
+  char text[] = "1k|a|--1z|a|-";
+  LtsBuffer out{};
+  xsampa_tokenize("ka.%za", &out);  // sizes the buffer
+  uint64_t before = heap_alloc_count();
+  fix_stress_marks(text);
+  fix_syllable_marks(text);
+  xsampa_tokenize("ka.%za", &out);
+  EXPECT_EQ(heap_alloc_count(), before);
+  EXPECT_STREQ(text, "k|a1|-z|a1|");
+  EXPECT_STREQ(out.text, "[$][k][a][.][%][z][a][$]");
+  lts_buffer_free(&out);
+}
+
 TEST(Xsampa, ReverseTable) {
   LtsBuffer out{};
   lts_apply("[k][a][z][a][pau]", xkelto_to_xsampa_rules, &out);
