@@ -128,23 +128,23 @@ int main(int argc, char** argv) {
   uint32_t recording = 0;
   for (const Phone& l : kPhones) {
     for (const Phone& r : kPhones) {
-     for (int k = 0; k < instances; ++k) {
-      VoiceDbUnit u;
-      u.diphone = std::string(l.name) + "-" + r.name;
-      u.left = block(l, k);
-      u.right = block(r, k + 3);
-      u.start_edge = edge(l, k);
-      u.end_edge = edge(r, k + 2);
-      u.recording = recording++;
-      u.pad_left = u.pad_right = kPad;
-      u.core_length = 2 * kHalf;
-      u.boundary = kHalf;
-      std::mt19937 rng(u.recording);
-      // The second half of the left phone, then the first half of the right.
-      for (uint32_t n = kHalf - kPad; n < 2 * kHalf; ++n) u.samples.push_back(pcm(phone_sample(l, n, rng)));
-      for (uint32_t n = 0; n < kHalf + kPad; ++n) u.samples.push_back(pcm(phone_sample(r, n, rng)));
-      spec.units.push_back(std::move(u));
-     }
+      for (int k = 0; k < instances; ++k) {
+        VoiceDbUnit u;
+        u.diphone = std::string(l.name) + "-" + r.name;
+        u.left = block(l, k);
+        u.right = block(r, k + 3);
+        u.start_edge = edge(l, k);
+        u.end_edge = edge(r, k + 2);
+        u.recording = recording++;
+        u.pad_left = u.pad_right = kPad;
+        u.core_length = 2 * kHalf;
+        u.boundary = kHalf;
+        std::mt19937 rng(u.recording);
+        // The second half of the left phone, then the first half of the right.
+        for (uint32_t n = kHalf - kPad; n < 2 * kHalf; ++n) u.samples.push_back(pcm(phone_sample(l, n, rng)));
+        for (uint32_t n = 0; n < kHalf + kPad; ++n) u.samples.push_back(pcm(phone_sample(r, n, rng)));
+        spec.units.push_back(std::move(u));
+      }
     }
   }
   std::string error;

@@ -239,6 +239,14 @@ TEST(Search, FewerThanTwoTargetsGiveAnEmptyWave) {
   EXPECT_EQ(synth_state(state)->wave->num_samples, 0);
   EXPECT_EQ(synth_state(state)->wave->sample_rate, 16000);
   value_release(state);
+
+  // Far too many segments for one search are refused, not attempted.
+  std::vector<SegmentTarget> many(100001, enginetest::block("a", 80));
+  state = synth_state_new();
+  EXPECT_FALSE(synth_targets(v.engine(), state, many.data(), 100001, nullptr, &error, nullptr));
+  EXPECT_EQ(error, "a sentence of 100001 segments is too long to speak at once");
+  EXPECT_EQ(synth_state(state)->graph, nullptr);
+  value_release(state);
 }
 
 }  // namespace
