@@ -125,7 +125,7 @@ TEST(Say, AFullSynthesisInProcess) {
   SynthEngine engine;
   ASSERT_TRUE(synth_engine_open(&engine, host.voice, &error)) << error;
   std::vector<TextRun> runs = {{"Hoje \xe9 dia", {}}, {"12/10/2024", {"date", "dmy", ""}},
-                               {"tomate", {"", "", "to\"ma.tSi"}}};
+                               {"tomate", {"", "", "ka\"za"}}};
   std::vector<std::string> notes;
   Utterance* u = synth_front_end(engine, runs, &notes, &error);
   ASSERT_NE(u, nullptr) << error;
@@ -138,6 +138,13 @@ TEST(Say, AFullSynthesisInProcess) {
   }
   EXPECT_EQ(hinted, 1);
   EXPECT_EQ(phonemes, 1);
+  // The X-SAMPA pronunciation replaces the word's own: "tomate" is spoken
+  // as k a z a before the final pause.
+  std::string names;
+  for (Item* s = utterance_relation(u, "Segment")->head; s; s = s->next)
+    names += std::string(item_feature_string(s, "name")) + " ";
+  EXPECT_NE(names.find(" k a z a pau "), std::string::npos) << names;
+  EXPECT_EQ(names.find(" t o m a "), std::string::npos) << names;
   Value* state = synth_state_new();
   SynthTimes times;
   ASSERT_TRUE(synth_utterance(engine, state, u, &notes, &error, &times)) << error;
