@@ -16,7 +16,9 @@
 #include "host/text_io.h"
 #include "host/tokens.h"
 #include "lang_pt_br/token_to_words.h"
+#include "lang_pt_br/token_to_words_util.h"
 #include "lang_pt_br/tokenstream.h"
+#include "trees/regex.h"
 
 namespace {
 
@@ -130,8 +132,37 @@ void BM_Baseline_Tokenize(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * tokens);
 }
 
+// The shape questions the dispatcher asks of every token, in its order,
+// with and without the prefilters in front of the matcher.
+const Regex* const kShapeQuestions[] = {&time_pattern,    &date_dmy_pattern, &date_mdy_pattern,
+                                        &date_ymd_pattern, &scale_word_pattern, &money_pattern,
+                                        &digits_pattern,   &ordinal_pattern,  &number_pattern,
+                                        &abbreviation_pattern, &word_pattern};
+
+template <bool kPrefilter>
+void shape_questions(benchmark::State& state) {
+  std::string text = latin(kNews);
+  Utterance* u = voice_utterance();
+  std::vector<std::string> names;
+  for (Item* t = tokenize_text(u, text.c_str())->head; t; t = t->next) names.push_back(item_feature_string(t, "name"));
+  utterance_delete(u);
+  for (auto _ : state) {
+    int yes = 0;
+    for (const std::string& name : names)
+      for (const Regex* q : kShapeQuestions)
+        yes += kPrefilter ? tokwords::matches(q, name.c_str()) : regex_matches(q, name.c_str());
+    benchmark::DoNotOptimize(yes);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(names.size()));
+}
+
+void BM_ShapeQuestions_MatcherOnly(benchmark::State& state) { shape_questions<false>(state); }
+void BM_ShapeQuestions_WithPrefilter(benchmark::State& state) { shape_questions<true>(state); }
+
 BENCHMARK(BM_Baseline_OneLowercaseWord);
 BENCHMARK(BM_Baseline_Tokenize);
+BENCHMARK(BM_ShapeQuestions_MatcherOnly);
+BENCHMARK(BM_ShapeQuestions_WithPrefilter);
 BENCHMARK(BM_TokenToWords_News);
 BENCHMARK(BM_TokenToWords_PlainWords);
 BENCHMARK(BM_TokenToWords_Numbers);
