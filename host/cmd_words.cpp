@@ -78,11 +78,11 @@ int cmd_words(int argc, char** argv) {
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
-    if (options_done || a[0] != '-' || a[1] != '-' ) {
-      if (!options_done && strcmp(a, "-h") == 0) {
-        usage(stdout);
-        return 0;
-      }
+    if (!options_done && strcmp(a, "-h") == 0) {
+      usage(stdout);
+      return 0;
+    }
+    if (options_done || a[0] != '-' || a[1] != '-') {
       texts.push_back(a);  // "-5" and the like are text
       continue;
     }
