@@ -1,4 +1,5 @@
 // selvana say: speaks a text into a WAV file.
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -62,9 +63,32 @@ bool blank(const std::string& s) {
   return true;
 }
 
+// Titles whose period does not end a sentence.
+constexpr const char* kTitles[] = {"Sr", "Sra", "Srta", "Dr", "Dra", "Prof", "Profa", "Av", "Exmo", "Exma", "Sto", "Sta", "St", nullptr};
+
+// Whether the mark at `mark` (followed by white space at `space`) ends a
+// sentence: not after a title, not before a word in lower case.
+bool sentence_ends(const std::string& text, size_t mark, size_t space) {
+  if (text[mark] == '.') {
+    size_t start = mark;
+    while (start > 0 && isalpha(static_cast<unsigned char>(text[start - 1]))) --start;
+    const std::string word = text.substr(start, mark - start);
+    for (const char* const* t = kTitles; *t; ++t)
+      if (word == *t) return false;
+  }
+  size_t next = space;
+  while (next < text.size() && strchr(" \t\r\n", text[next]) && text[next]) ++next;
+  if (next == text.size()) return true;
+  // Lower-case letters of ISO-8859-15: a-z and 0xdf-0xff except the division sign.
+  const unsigned char c = static_cast<unsigned char>(text[next]);
+  const bool lower = (c >= 'a' && c <= 'z') || (c >= 0xdf && c != 0xf7);
+  return !lower;
+}
+
 // Cuts text pieces into sentences: after ".", "!" or "?" (and any closing
-// quotes or brackets) followed by white space, and at the ends and breaks
-// the markup gives.
+// quotes or brackets) followed by white space, unless a title or a word in
+// lower case shows that the sentence goes on; and at the ends and breaks the
+// markup gives.
 class SentenceSplitter {
  public:
   void text(const std::string& latin9, const TokenHints& hints) {
@@ -82,7 +106,7 @@ class SentenceSplitter {
       // Closing quotes and brackets stay with their sentence ("\xbb" is the
       // closing guillemet of ISO-8859-15).
       while (j < latin9.size() && latin9[j] && strchr("\"')]}\xbb", latin9[j])) run += latin9[j++];
-      if (j < latin9.size() && latin9[j] && strchr(" \t\r\n", latin9[j])) {
+      if (j < latin9.size() && latin9[j] && strchr(" \t\r\n", latin9[j]) && sentence_ends(latin9, i, j)) {
         current_.runs.push_back({run, hints});
         run.clear();
         end();

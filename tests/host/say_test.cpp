@@ -68,6 +68,13 @@ TEST(Say, LongTextGoesSentenceBySentenceAndBreaksAddSilence) {
   const size_t a = segments("Bom dia."), b = segments("Tudo bem?");
   EXPECT_EQ(wav_samples(read_all(out)).size(), (a - 1 + b - 1) * kUnit);
 
+  // Titles and lower-case continuations do not end a sentence.
+  r = testutil::run_selvana("say --voice " + kTones + " --verbose -o " + out + " 'O Sr. Silva, etc. e tal. Ele vem!'",
+                            true);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("sentence 1: \"O Sr. Silva, etc. e tal.\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("sentence 2: \"Ele vem!\""), std::string::npos) << r.out;
+
   r = testutil::run_selvana("say --ssml --voice " + kTones + " -o " + out +
                             " '<speak><s>Bom dia.</s><break time=\"500ms\"/><s>Tudo bem?</s></speak>'",
                             true);
