@@ -151,6 +151,19 @@ TEST(DefaultRules, WordsAndSingleLetters) {
   EXPECT_EQ(read("Ñ"), "éne com til");
 }
 
+TEST(DefaultRules, AnOrdinaryWordCostsOnlyItsOwnResult) {
+  Tokens t;
+  Item* word = t.add("Palavra", ",");
+  uint64_t start = heap_alloc_count();
+  value_release(value_cons(value_new_string("palavra"), nullptr));
+  uint64_t one_word_list = heap_alloc_count() - start;
+
+  start = heap_alloc_count();
+  Value* words = token_to_words(word);
+  EXPECT_EQ(heap_alloc_count() - start, one_word_list);
+  EXPECT_EQ(take(words), "palavra");
+}
+
 TEST(DefaultRules, MixedTokensSplitAtHyphensAndClassBoundaries) {
   Tokens t;
   Item* hyphen = t.add("abc-123");
