@@ -1,6 +1,7 @@
 #include "tools/voicedb.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -141,6 +142,92 @@ struct Record {
 };
 
 }  // namespace
+
+namespace {
+
+// The samples [at - half, at + half) that exist.
+struct Window {
+  const int16_t* p;
+  size_t n;
+};
+Window window(const int16_t* samples, size_t n, size_t at, size_t half) {
+  size_t begin = at > half ? at - half : 0;
+  size_t end = std::min(n, at + half);
+  if (begin >= end) return {samples, 0};
+  return {samples + begin, end - begin};
+}
+
+double rms_of(Window w) {
+  double sum = 0;
+  for (size_t i = 0; i < w.n; ++i) sum += static_cast<double>(w.p[i]) * w.p[i];
+  return w.n ? std::sqrt(sum / static_cast<double>(w.n)) : 0;
+}
+
+// f0 in Hz by normalised autocorrelation, 0 when unvoiced.
+double f0_of(Window w, uint32_t rate, double rms) {
+  if (rms < 100 || w.n == 0) return 0;
+  const size_t min_lag = rate / 500, max_lag = rate / 70;
+  double best = 0;
+  size_t best_lag = 0;
+  for (size_t lag = min_lag; lag <= max_lag && lag + 16 < w.n; ++lag) {
+    double xy = 0, xx = 0, yy = 0;
+    for (size_t i = 0; i + lag < w.n; ++i) {
+      xy += static_cast<double>(w.p[i]) * w.p[i + lag];
+      xx += static_cast<double>(w.p[i]) * w.p[i];
+      yy += static_cast<double>(w.p[i + lag]) * w.p[i + lag];
+    }
+    double r = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+    if (r > best) {
+      best = r;
+      best_lag = lag;
+    }
+  }
+  return best > 0.5 && best_lag ? static_cast<double>(rate) / static_cast<double>(best_lag) : 0;
+}
+
+}  // namespace
+
+JoinEdge voicedb_edge_from_samples(const int16_t* samples, size_t n, size_t at, uint32_t rate) {
+  JoinEdge e{};
+  const Window w20 = window(samples, n, at, rate / 100);
+  const double rms = rms_of(w20);
+  e.edge_value = static_cast<uint16_t>(std::clamp(std::lround(rms), 1L, 65535L));
+  e.edge_b = static_cast<int16_t>(rms < 1 ? -200 : std::max(-200L, std::lround(40 * std::log10(rms / 32768))));
+  const double f0 = f0_of(window(samples, n, at, rate / 50), rate, rms);
+  const long tenths = std::lround(f0 * 10);
+  e.reserved[0] = static_cast<uint8_t>(tenths);
+  e.reserved[1] = static_cast<uint8_t>(tenths >> 8);
+  e.edge_level = static_cast<int16_t>(f0 > 0 ? std::max(1L, std::lround(12 * std::log2(f0 / 55))) : 0);
+  const Window w10 = window(samples, n, at, rate / 200);
+  int crossings = 0;
+  for (size_t i = 1; i < w10.n; ++i) crossings += (w10.p[i - 1] < 0) != (w10.p[i] < 0);
+  e.edge_a = static_cast<uint16_t>((crossings + 2) / 4);
+  // Band energies from a direct DFT of the 20 ms window (Hann weighted).
+  double band[16] = {};
+  double total = 0;
+  const size_t len = w20.n;
+  for (size_t k = 1; len > 1 && k < len / 2; ++k) {
+    double re = 0, im = 0;
+    for (size_t i = 0; i < len; ++i) {
+      double x = w20.p[i] * (0.5 - 0.5 * std::cos(2 * M_PI * static_cast<double>(i) / static_cast<double>(len - 1)));
+      double a = 2 * M_PI * static_cast<double>(k * i) / static_cast<double>(len);
+      re += x * std::cos(a);
+      im -= x * std::sin(a);
+    }
+    double p = re * re + im * im;
+    size_t b = std::min<size_t>(15, k * 32 / len);
+    band[b] += p;
+    total += p;
+  }
+  int strongest = 0;
+  for (int b = 0; b < 16; ++b) {
+    if (band[b] > band[strongest]) strongest = b;
+    double db = total > 0 && band[b] > 0 ? 10 * std::log10(band[b] / total) : -100;
+    e.coef[b] = static_cast<uint8_t>(std::clamp(std::lround(100 + db), 0L, 255L));
+  }
+  e.edge_c = static_cast<uint16_t>(total > 0 ? strongest : 0);
+  return e;
+}
 
 void voicedb_scramble(uint8_t* block, uint32_t length, uint32_t checksum) {
   uint8_t key[8] = {static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8),

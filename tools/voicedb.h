@@ -58,6 +58,14 @@ bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::stri
 // Builds and writes the file (creating its folder).
 bool voicedb_write(const std::string& path, const VoiceDbSpec& spec, std::string* error);
 
+// The join edge at sample `at` of `samples` (n samples at `rate` Hz), as
+// docs/voice-database.md defines it: RMS amplitude and level of the 20 ms
+// around the edge, f0 from the 40 ms around it (70 to 500 Hz, voiced when the
+// normalised autocorrelation peak exceeds 0.5), zero crossings in 10 ms, and
+// the energy of 16 equal bands relative to the whole window.  Windows are
+// cut short at the ends of the samples.
+JoinEdge voicedb_edge_from_samples(const int16_t* samples, size_t n, size_t at, uint32_t rate);
+
 // Scrambles (or unscrambles: the operation is its own inverse) a block with
 // the key made from the checksum and the block's own tail bytes.
 void voicedb_scramble(uint8_t* block, uint32_t length, uint32_t checksum);

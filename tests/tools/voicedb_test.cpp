@@ -3,6 +3,7 @@
 // of an untrusted file.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "core/contract.h"
@@ -262,6 +263,60 @@ TEST(VoiceDb, TheReaderRejectsDamagedFiles) {
   EXPECT_EQ(reject("section", [&](Mapped& m) { m.put(100, 1u << 30); }),
             "the voice database has a section outside the file");
   EXPECT_EQ(reject("short", [&](Mapped& m) { m.mapping.length = 50; }), "the voice database is shorter than its header");
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<int16_t> sine(size_t n, double hz, double amplitude) {
+  std::vector<int16_t> s(n);
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * i / 16000)));
+  return s;
+}
+
+TEST(VoiceDbEdges, AToneGivesItsLevelPitchAndBand) {
+  std::vector<int16_t> s = sine(3200, 200, 10000);
+  JoinEdge e = voicedb_edge_from_samples(s.data(), s.size(), 1600, 16000);
+  EXPECT_NEAR(e.edge_value, 7071, 60);
+  EXPECT_EQ(e.edge_b, -27);                      // 40 log10(7071 / 32768)
+  EXPECT_EQ(e.edge_level, 22);                   // 12 log2(200 / 55) = 22.35
+  EXPECT_NEAR(e.reserved[0] | e.reserved[1] << 8, 2000, 20);  // f0 in tenths of Hz
+  EXPECT_EQ(e.edge_a, 1);                        // about 4 crossings in 10 ms
+  EXPECT_EQ(e.edge_c, 0);                        // 200 Hz lies in the first 500 Hz band
+  EXPECT_GE(e.coef[0], 99);
+  EXPECT_LT(e.coef[8], 60);
+
+  std::vector<int16_t> high = sine(3200, 3100, 10000);
+  JoinEdge h = voicedb_edge_from_samples(high.data(), high.size(), 1600, 16000);
+  EXPECT_EQ(h.edge_c, 6);
+}
+
+TEST(VoiceDbEdges, SilenceNoiseAndTheEndsOfTheSamples) {
+  std::vector<int16_t> quiet(3200, 0);
+  JoinEdge z = voicedb_edge_from_samples(quiet.data(), quiet.size(), 1600, 16000);
+  EXPECT_EQ(z.edge_value, 1);
+  EXPECT_EQ(z.edge_b, -200);
+  EXPECT_EQ(z.edge_level, 0);
+  EXPECT_EQ(z.edge_c, 0);
+
+  std::vector<int16_t> noise(3200);
+  uint32_t x = 12345;
+  for (int16_t& v : noise) {
+    x = x * 1664525u + 1013904223u;
+    v = static_cast<int16_t>(static_cast<int32_t>(x >> 16) % 8000 - 4000);
+  }
+  JoinEdge n = voicedb_edge_from_samples(noise.data(), noise.size(), 1600, 16000);
+  EXPECT_EQ(n.edge_level, 0);
+  EXPECT_GE(n.edge_a, 10);
+
+  // Edges at the very ends use what exists; an empty buffer is silence.
+  std::vector<int16_t> s = sine(3200, 200, 10000);
+  JoinEdge first = voicedb_edge_from_samples(s.data(), s.size(), 0, 16000);
+  JoinEdge last = voicedb_edge_from_samples(s.data(), s.size(), s.size(), 16000);
+  EXPECT_NEAR(first.edge_value, 7071, 200);
+  EXPECT_NEAR(last.edge_value, 7071, 200);
+  EXPECT_EQ(voicedb_edge_from_samples(nullptr, 0, 0, 16000).edge_value, 1);
 }
 
 }  // namespace
