@@ -93,7 +93,8 @@ class SentenceSplitter {
  public:
   void text(const std::string& latin9, const TokenHints& hints) {
     if (!hints.interpret_as.empty() || !hints.phonemes.empty()) {
-      current_.runs.push_back({latin9, hints});
+      // A pronunciation without text still needs a word to carry it.
+      current_.runs.push_back({blank(latin9) && !hints.phonemes.empty() ? std::string("x") : latin9, hints});
       return;
     }
     std::string run;

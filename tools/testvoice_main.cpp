@@ -85,17 +85,6 @@ SegmentTarget block(const Phone& p, int variant) {
   return t;
 }
 
-JoinEdge edge(const Phone& p, int variant) {
-  JoinEdge e{};
-  const bool silent = strcmp(p.name, "pau") == 0;
-  const bool voiced = strcmp(p.cvox, "-") != 0 && !silent;
-  e.edge_value = silent ? 1 : voiced ? 3000 : 1500;
-  e.edge_level = voiced ? 24 : 0;
-  e.edge_b = static_cast<int16_t>(silent ? -180 : -30);
-  for (int k = 0; k < 16; ++k) e.coef[k] = static_cast<uint8_t>(silent ? 0 : 100 - 3 * k + 4 * (variant % 5));
-  return e;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,8 +122,6 @@ int main(int argc, char** argv) {
         u.diphone = std::string(l.name) + "-" + r.name;
         u.left = block(l, k);
         u.right = block(r, k + 3);
-        u.start_edge = edge(l, k);
-        u.end_edge = edge(r, k + 2);
         u.recording = recording++;
         u.pad_left = u.pad_right = kPad;
         u.core_length = 2 * kHalf;
@@ -143,6 +130,9 @@ int main(int argc, char** argv) {
         // The second half of the left phone, then the first half of the right.
         for (uint32_t n = kHalf - kPad; n < 2 * kHalf; ++n) u.samples.push_back(pcm(phone_sample(l, n, rng)));
         for (uint32_t n = 0; n < kHalf + kPad; ++n) u.samples.push_back(pcm(phone_sample(r, n, rng)));
+        // Edges measured on the unit's own samples at its two cut points.
+        u.start_edge = voicedb_edge_from_samples(u.samples.data(), u.samples.size(), kPad, kRate);
+        u.end_edge = voicedb_edge_from_samples(u.samples.data(), u.samples.size(), kPad + 2 * kHalf, kRate);
         spec.units.push_back(std::move(u));
       }
     }

@@ -206,13 +206,17 @@ JoinEdge voicedb_edge_from_samples(const int16_t* samples, size_t n, size_t at, 
   double band[16] = {};
   double total = 0;
   const size_t len = w20.n;
+  std::vector<double> x(len), cosine(len), sine(len);
+  for (size_t i = 0; i < len; ++i) {
+    x[i] = w20.p[i] * (0.5 - 0.5 * std::cos(2 * M_PI * static_cast<double>(i) / static_cast<double>(len - 1)));
+    cosine[i] = std::cos(2 * M_PI * static_cast<double>(i) / static_cast<double>(len));
+    sine[i] = std::sin(2 * M_PI * static_cast<double>(i) / static_cast<double>(len));
+  }
   for (size_t k = 1; len > 1 && k < len / 2; ++k) {
     double re = 0, im = 0;
-    for (size_t i = 0; i < len; ++i) {
-      double x = w20.p[i] * (0.5 - 0.5 * std::cos(2 * M_PI * static_cast<double>(i) / static_cast<double>(len - 1)));
-      double a = 2 * M_PI * static_cast<double>(k * i) / static_cast<double>(len);
-      re += x * std::cos(a);
-      im -= x * std::sin(a);
+    for (size_t i = 0, phase = 0; i < len; ++i, phase = (phase + k) % len) {
+      re += x[i] * cosine[phase];
+      im -= x[i] * sine[phase];
     }
     double p = re * re + im * im;
     size_t b = std::min<size_t>(15, k * 32 / len);
