@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <dlfcn.h>
+#include <filesystem>
+#include <unistd.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -75,12 +77,16 @@ TEST(VoiceModule, RegisterAndUnregister) {
     const char* text;  // string value, or null
     int number;        // int value when type is int
   };
-  // Registration order of the features the voice sets itself.
-  std::vector<Expect> expected = {
+  // The whole registration table, in order.
+  const std::vector<Expect> expected = {
       {"name", kTypeString, "vox_pt_br_selvana", 0},
       {"checksum", kTypeString, "2718093645", 0},
+      {"vox_lexicon", kTypeLexicon, nullptr, 0},
+      {"duration_func", kTypeUttFunc, nullptr, 0},
+      {"zdur_cart", kTypeZdurCart, nullptr, 0},
       {"sample_rate", kTypeInt, nullptr, 16000},
       {"diphonedb", kTypeDiphoneDb, nullptr, 0},
+      {"diphone_graph_func", kTypeUserData, nullptr, 0},
       {"viterbi_beam", kTypeInt, nullptr, 50},
       {"language_code", kTypeString, "pt-BR", 0},
       {"voice_name", kTypeString, "Selv\xc3\xa1na", 0},
@@ -88,29 +94,68 @@ TEST(VoiceModule, RegisterAndUnregister) {
       {"voice_age", kTypeString, "45", 0},
       {"encoding", kTypeString, "ISO-8859-15", 0},
       {"language_name", kTypeString, "Brazilian Portuguese", 0},
+      {"phoneset", kTypePhoneset, nullptr, 0},
+      {"silence", kTypeString, "pau", 0},
+      {"text_postpunctuation", kTypeString, ".,:;!?", 0},
+      {"text_singlecharsymbols", kTypeString, "", 0},
+      {"text_whitespace", kTypeString, " \t\n\r\xa0", 0},
+      {"tokentowords_func", kTypeItemFunc, nullptr, 0},
+      {"wordtosegments_func", kTypeItemFunc, nullptr, 0},
+      {"syl_boundaript_br_func", kTypePhoneFunc, nullptr, 0},
+      {"postlex_func", kTypeUttFunc, nullptr, 0},
+      {"xsampa_to_xkelto_func", kTypeXsampaFunc, nullptr, 0},
+      {"xkelto_to_xsampa_rules", kTypeUserData, nullptr, 0},
+      {"phrasesylendtone_func", kTypeItemFunc, nullptr, 0},
       {"eng_version", kTypeString, "1.6.25", 0},
   };
   std::vector<const FeaturePair*> pairs = in_order(v);
-  size_t k = 0;
-  for (const FeaturePair* p : pairs) {
-    if (k < expected.size() && std::string(p->name) == expected[k].name) {
-      const Expect& e = expected[k++];
-      ASSERT_EQ(value_type(p->val), e.type) << e.name;
-      if (e.text) {
-        EXPECT_STREQ(p->val->body.s, e.text) << e.name;
-      }
-      if (e.type == kTypeInt) {
-        EXPECT_EQ(p->val->body.i, e.number) << e.name;
-      }
+  ASSERT_EQ(pairs.size(), expected.size());
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    const Expect& e = expected[k];
+    const Value* val = pairs[k]->val;
+    EXPECT_STREQ(pairs[k]->name, e.name) << "position " << k;
+    ASSERT_EQ(value_type(val), e.type) << e.name;
+    if (e.type == kTypeString) {
+      EXPECT_STREQ(val->body.s, e.text) << e.name;
+    } else if (e.type == kTypeInt) {
+      EXPECT_EQ(val->body.i, e.number) << e.name;
+    } else {
+      EXPECT_NE(val->body.p, nullptr) << e.name;  // every object and function is set
     }
   }
-  EXPECT_EQ(k, expected.size()) << "missing or out of order: " << (k < expected.size() ? expected[k].name : "");
-  EXPECT_EQ(std::string(pairs.back()->name), "eng_version");
+  // Feature functions: the standard set, then gpos, then ph_vcar.
+  std::vector<std::string> functions;
+  for (const FeaturePair* p = v->feature_functions->head; p; p = p->next) {
+    functions.insert(functions.begin(), p->name);
+    EXPECT_EQ(value_type(p->val), kTypeFFunc) << p->name;
+  }
+  ASSERT_EQ(functions.size(), 50u);
+  EXPECT_EQ(functions.front(), "ph_vc");
+  EXPECT_EQ(functions[47], "language_code");
+  EXPECT_EQ(functions[48], "gpos");
+  EXPECT_EQ(functions[49], "ph_vcar");
 
   m.unreg(v);
   EXPECT_FALSE(testutil::mapped(path));
   EXPECT_EQ(testutil::open_fd_count(), fds);
   m.unreg(nullptr);
+}
+
+TEST(VoiceModule, NullDirectoryOpensTheVoiceNameInTheWorkingFolder) {
+  Module m;
+  ASSERT_NE(m.reg, nullptr);
+  testutil::TempDir dir;
+  std::string voxdir = write_voice(dir);
+  std::string cwd = std::filesystem::current_path();
+  std::string work = dir.file("work");
+  std::filesystem::create_directories(work);
+  std::filesystem::copy_file(unitdb_voice_path(voxdir, "vox_pt_br_selvana", 2718093645u),
+                             work + "/vox_pt_br_selvana");
+  ASSERT_EQ(chdir(work.c_str()), 0);
+  Voice* v = m.reg(nullptr);
+  EXPECT_NE(v, nullptr);
+  m.unreg(v);
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
 }
 
 TEST(VoiceModule, FailedLoadLeavesNothingBehind) {
