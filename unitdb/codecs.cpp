@@ -84,6 +84,16 @@ uint8_t* read_packet_data(DecoderContext* context, uint32_t offset, uint32_t siz
   return data;
 }
 
+bool read_stored_packets(DecoderContext* context, const uint8_t* record, uint32_t size, StoredPackets* out) {
+  if (!frame_table_read(record, size, &out->table) || size - out->table.bytes < 10) return false;
+  const uint8_t* p = record + out->table.bytes;
+  out->skip = read_le16(p);
+  uint32_t offset = read_le32(p + 2);
+  out->bytes = read_le32(p + 6);
+  out->data = read_packet_data(context, offset, out->bytes);
+  return out->data != nullptr;
+}
+
 bool unitdb_set_codec_slots(UnitDbFile* file, uint32_t codec_type) {
   switch (codec_type) {
     case 2:

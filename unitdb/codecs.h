@@ -32,6 +32,20 @@ void unscramble(uint8_t* block, uint32_t length, uint32_t checksum);
 // buffer; reports a short read and returns null.
 uint8_t* read_packet_data(DecoderContext* context, uint32_t offset, uint32_t size);
 
+// The layouts that keep their packets elsewhere in the file: after the frame
+// table come the skip count, the file offset and the byte size of the packet
+// data.
+struct StoredPackets {
+  FrameTable table;
+  uint32_t skip;   // decoded samples to drop at the start
+  uint8_t* data;   // the packet data read from the file (heap; the caller frees it)
+  uint32_t bytes;  // its size
+};
+
+// Reads such a record and its packet data.  False (nothing allocated) when the
+// record is damaged or the read fails.
+bool read_stored_packets(DecoderContext* context, const uint8_t* record, uint32_t size, StoredPackets* out);
+
 inline uint16_t read_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 inline uint32_t read_le32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |

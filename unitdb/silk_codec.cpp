@@ -78,17 +78,12 @@ bool decode_packets(SilkState* state, const uint8_t* data, uint32_t size, uint32
 
 Track* silk_decode_unit(DecoderContext* context, const uint8_t* record, uint32_t size) {
   auto* state = static_cast<SilkState*>(context->codec_state);
-  FrameTable table;
-  if (!state || !frame_table_read(record, size, &table) || size - table.bytes < 10) return nullptr;
-  const uint8_t* p = record + table.bytes;
-  uint32_t skip = read_le16(p);
-  uint32_t offset = read_le32(p + 2);
-  uint32_t bytes = read_le32(p + 6);
-  uint8_t* data = read_packet_data(context, offset, bytes);
-  if (!data) return nullptr;
+  StoredPackets stored;
+  if (!state || !read_stored_packets(context, record, size, &stored)) return nullptr;
+  const FrameTable& table = stored.table;
   auto* samples = static_cast<int16_t*>(heap_alloc(static_cast<int32_t>(2 * table.total)));
-  bool ok = decode_packets(state, data, bytes, skip, samples, table.total);
-  heap_free(data);
+  bool ok = decode_packets(state, stored.data, stored.bytes, stored.skip, samples, table.total);
+  heap_free(stored.data);
   Track* track = ok ? track_from_samples(table, samples) : nullptr;  // samples not produced stay silent
   heap_free(samples);
   return track;

@@ -193,18 +193,13 @@ Track* decode_in_record(DecoderContext* context, const uint8_t* record, uint32_t
 
 Track* decode_scrambled(DecoderContext* context, const uint8_t* record, uint32_t size) {
   VorbisState* state = state_of(context);
-  FrameTable table;
-  if (!state || !frame_table_read(record, size, &table) || size - table.bytes < 10) return nullptr;
-  const uint8_t* p = record + table.bytes;
-  uint32_t skip = read_le16(p);
-  uint32_t offset = read_le32(p + 2);
-  uint32_t bytes = read_le32(p + 6);
-  uint8_t* data = read_packet_data(context, offset, bytes);
-  if (!data) return nullptr;
+  StoredPackets stored;
+  if (!state || !read_stored_packets(context, record, size, &stored)) return nullptr;
+  const FrameTable& table = stored.table;
   auto* samples = static_cast<int16_t*>(heap_alloc(static_cast<int32_t>(2 * table.total)));
-  PacketCursor cursor{data, bytes, 0, 1};
-  int64_t got = decode_packets(state, cursor, Layout::kScrambledFile, skip, samples, table.total);
-  heap_free(data);
+  PacketCursor cursor{stored.data, stored.bytes, 0, 1};
+  int64_t got = decode_packets(state, cursor, Layout::kScrambledFile, stored.skip, samples, table.total);
+  heap_free(stored.data);
   if (got < 0 && got != -6) {
     heap_free(samples);
     return nullptr;
