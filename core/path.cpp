@@ -38,7 +38,7 @@ struct PathCursor {
   }
 };
 
-char kEmptyToken[] = "";
+constexpr char kEmptyToken[] = "";
 
 // Moves along one directive; unknown tokens leave the item where it is.
 const Item* apply_directive(const Item* item, const char* tok, PathCursor& cursor) {
@@ -58,7 +58,7 @@ const Item* apply_directive(const Item* item, const char* tok, PathCursor& curso
       return item;
     case 'R':
       if (tok[1] == '\0') {
-        char* rel = cursor.cut();
+        const char* rel = cursor.cut();
         return item_in_relation(item, rel ? rel : kEmptyToken);
       }
       return item;
@@ -70,7 +70,7 @@ const Item* apply_directive(const Item* item, const char* tok, PathCursor& curso
 // Walks the directives.  In value mode returns at the last token (left in
 // `feature`); in item mode returns when the path is used up.
 const Item* walk(const Item* item, PathCursor& cursor, bool value_mode, const char** feature) {
-  char* tok = cursor.cut();
+  const char* tok = cursor.cut();
   bool last = cursor.last;
   while (item) {
     if (value_mode && last) {
