@@ -83,15 +83,27 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
     voicedb_unit_instances(rec, &first, &n);
     if (static_cast<uint64_t>(first) + n > count) return fail(error, "has a unit whose instances do not exist");
   }
-  // Packets of the compressed codings live after the sections.
+  // Every audio record holds its frame table (ends never decreasing) and
+  // what its coding needs after it: the samples themselves for linear PCM,
+  // the packet reference for the stored codings.
   const uint32_t codec = le32(base + 40);
-  if (codec == 12 || codec == 14) {
-    for (uint32_t i = 0; i < count; ++i) {
-      const uint8_t* r = instances + static_cast<uint64_t>(i) * kInstanceSize;
-      const uint8_t* rec = audio + le32(r);
-      uint32_t size = le32(r + 4);
-      if (size < 2 || size < 2u + 2u * le16(rec) + 10u) return fail(error, "has a short audio record");
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* r = instances + static_cast<uint64_t>(i) * kInstanceSize;
+    const uint8_t* rec = audio + le32(r);
+    const uint64_t size = le32(r + 4);
+    const std::string which = " (instance " + std::to_string(i) + ")";
+    if (size < 2) return fail(error, "has a short audio record" + which);
+    const uint32_t frames = le16(rec);
+    const uint64_t table = 2 + 2 * static_cast<uint64_t>(frames);
+    if (size < table) return fail(error, "has a short audio record" + which);
+    uint32_t last = 0;
+    for (uint32_t f = 0; f < frames; ++f) {
+      uint32_t end = le16(rec + 2 + 2 * f);
+      if (end < last) return fail(error, "has decreasing frame ends" + which);
+      last = end;
     }
+    const uint64_t need = codec == 2 ? 2 * static_cast<uint64_t>(last) : codec == 8 ? (last ? 5 : 0) : 10;
+    if (size < table + need) return fail(error, "has a short audio record" + which);
   }
   db->database = database;
   db->strings = strings;

@@ -263,6 +263,15 @@ TEST(VoiceDb, TheReaderRejectsDamagedFiles) {
   EXPECT_EQ(reject("section", [&](Mapped& m) { m.put(100, 1u << 30); }),
             "the voice database has a section outside the file");
   EXPECT_EQ(reject("short", [&](Mapped& m) { m.mapping.length = 50; }), "the voice database is shorter than its header");
+  // Audio records: the frame table of instance 1 claims more samples than
+  // its record holds, or ends that go back.
+  const size_t audio1 = Mapped(good).u32(96) + Mapped(good).u32(Mapped(good).u32(72) + 24);
+  EXPECT_EQ(reject("samples", [&](Mapped& m) { m.bytes[audio1 + 8] = 200; }),
+            "the voice database has a short audio record (instance 1)");
+  EXPECT_EQ(reject("order", [&](Mapped& m) { m.bytes[audio1 + 4] = 1; }),
+            "the voice database has decreasing frame ends (instance 1)");
+  EXPECT_EQ(reject("table", [&](Mapped& m) { m.bytes[audio1] = 200; }),
+            "the voice database has a short audio record (instance 1)");
 }
 
 }  // namespace
