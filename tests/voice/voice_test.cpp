@@ -52,6 +52,30 @@ TEST(VoiceModule, ExportsExactlyTheTwoEntryPoints) {
   EXPECT_EQ(symbols, (std::set<std::string>{"register_voice", "unregister_voice"}));
 }
 
+TEST(VoiceModule, KeepsNoMutableGlobals) {
+#ifdef SELVANA_SANITIZE
+  GTEST_SKIP() << "the sanitizers add writable data of their own to the module";
+#endif
+  // Writable data of the module, apart from what the toolchain itself puts there.
+  std::string cmd = "objdump -t " + kModule;
+  FILE* dump = popen(cmd.c_str(), "r");
+  ASSERT_NE(dump, nullptr);
+  std::vector<std::string> writable;
+  char line[1024];
+  while (fgets(line, sizeof line, dump)) {
+    std::string s(line);
+    if (s.find(" .data\t") == std::string::npos && s.find(" .bss\t") == std::string::npos &&
+        s.find(" .tbss\t") == std::string::npos && s.find(" .tdata\t") == std::string::npos)
+      continue;
+    if (s.find("completed.") != std::string::npos || s.find("__dso_handle") != std::string::npos ||
+        s.find("__TMC_END__") != std::string::npos || s.find("DW.ref.__gxx_personality") != std::string::npos)
+      continue;
+    writable.push_back(s);
+  }
+  ASSERT_EQ(pclose(dump), 0);
+  EXPECT_TRUE(writable.empty()) << writable.front();
+}
+
 // The voice's features in registration order (the list holds them newest first).
 std::vector<const FeaturePair*> in_order(const Voice* v) {
   std::vector<const FeaturePair*> pairs;
