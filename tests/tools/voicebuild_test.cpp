@@ -329,6 +329,24 @@ TEST_F(VoiceBuildFixture, MismatchingRecordingsAreLeftOut) {
   for (const VoiceDbUnit& u : builder.spec().units) EXPECT_EQ(u.recording, 0u);
 }
 
+TEST_F(VoiceBuildFixture, UnitOverARecordFullIsLeftOutAndCounted) {
+  // Nine seconds of silence before the text: the first unit, from the middle
+  // of that pause to the middle of the first phone, exceeds 65535 samples.
+  SyntheticRecording r = synthesise(front_end_, "o gato.", 0);
+  const double shift = 9.0;
+  r.labels[0].end += shift;
+  for (size_t i = 1; i < r.labels.size(); ++i) r.labels[i].start += shift, r.labels[i].end += shift;
+  r.audio.samples.insert(r.audio.samples.begin(), static_cast<size_t>(shift * kRate), 0);
+  VoiceBuilder builder(front_end_);
+  std::string reason;
+  ASSERT_TRUE(builder.add_recording(r.text, r.labels, r.audio, &reason)) << reason;
+  EXPECT_EQ(builder.too_long(), 1u);
+  ASSERT_EQ(builder.spec().units.size(), r.labels.size() - 2);
+  // The others keep their positions in the recording.
+  EXPECT_EQ(builder.spec().units[0].position, 1u);
+  EXPECT_EQ(builder.spec().units[0].diphone, r.labels[1].phone + "-" + r.labels[2].phone);
+}
+
 // The tool on a folder: good recordings are used, bad ones reported by name
 // and left out, and the coverage is measured on the corpus given.
 TEST_F(VoiceBuildFixture, ToolReportsWhatItLeavesOut) {

@@ -182,7 +182,10 @@ bool VoiceBuilder::add_recording(const std::string& text_utf8, const std::vector
     const size_t pad_left = std::min(pad, middle[i]);
     const size_t pad_right = std::min(pad, total - middle[i + 1]);
     const size_t core = middle[i + 1] - middle[i];
-    if (pad_left + core + pad_right > 65535) continue;  // a pause too long for one unit
+    if (pad_left + core + pad_right > 65535) {
+      ++too_long_;
+      continue;
+    }
     unit.pad_left = static_cast<uint32_t>(pad_left);
     unit.core_length = static_cast<uint32_t>(core);
     unit.boundary = static_cast<uint32_t>(boundary[i] - middle[i]);

@@ -66,6 +66,9 @@ class VoiceBuilder {
   // The database so far; its sample rate is the recordings' rate.
   VoiceDbSpec& spec() { return spec_; }
   uint32_t recordings() const { return next_recording_; }
+  // Units left out because they would not fit a unit record (over 65535
+  // samples: the middle of a very long pause).
+  size_t too_long() const { return too_long_; }
   std::set<std::string> diphones() const;
 
  private:
@@ -74,6 +77,7 @@ class VoiceBuilder {
   const FrontEnd& front_end_;
   VoiceDbSpec spec_;
   uint32_t next_recording_ = 0;
+  size_t too_long_ = 0;
   std::set<std::string> strings_;  // node-based: the pointers stay valid
   std::unique_ptr<EdgeAnalyzer> analyzer_;
 };

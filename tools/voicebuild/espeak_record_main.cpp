@@ -214,14 +214,15 @@ bool record(const FrontEnd& front_end, const std::string& utf8, Capture* capture
 int main(int argc, char** argv) {
   std::string module, voice = "pt-br+f3";
   std::vector<std::string> paths;
+  bool bad = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--module" && i + 1 < argc) module = argv[++i];
     else if (a == "--voice" && i + 1 < argc) voice = argv[++i];
     else if (!a.empty() && a[0] != '-') paths.push_back(a);
-    else paths.clear(), paths.resize(3);
+    else bad = true;
   }
-  if (paths.size() != 2) {
+  if (bad || paths.size() != 2) {
     fprintf(stderr, "usage: selvana-espeak-record [--module PATH] [--voice NAME] SCRIPT OUT_DIR\n");
     return 2;
   }

@@ -163,6 +163,8 @@ int main(int argc, char** argv) {
   const std::set<std::string> have = builder.diphones();
   printf("voice: %s\n", path.c_str());
   printf("recordings: %u used, %zu left out\n", builder.recordings(), rejected);
+  if (builder.too_long())
+    printf("units: %zu left out, longer than 65535 samples (very long pauses)\n", builder.too_long());
   printf("units: %zu of %zu diphones, codec %u, %u Hz, %ju bytes\n", spec.units.size(), have.size(), codec,
          spec.sample_rate, static_cast<uintmax_t>(fs::file_size(path, ec)));
   if (!corpus.empty()) {
