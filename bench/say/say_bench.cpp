@@ -1,6 +1,7 @@
 // Real-time factor of speaking a paragraph: the host engine by stage (front
 // end, unit search, audio) on a synthetic voice with several instances of
-// every diphone, and espeak-ng speaking the same paragraph through its
+// every diphone (argument 0) and on the recorded default voice when it was
+// built (argument 1), and espeak-ng speaking the same paragraph through its
 // library in the same run as the baseline.
 //
 // Counters: *_rtf are seconds of processing per second of speech (smaller is
@@ -44,9 +45,16 @@ struct Engine {
   bool ready = false;
   std::string error;
 
-  Engine() {
-    std::string dir = std::filesystem::temp_directory_path().string() + "/selvana_say_bench_voice";
+  // The synthetic voice (written once into the temporary folder), or the
+  // recorded default voice next to the tools when `recorded` is set.
+  explicit Engine(bool recorded) {
+    std::string dir = recorded ? std::string(SELVANA_BIN_DIR) + "/voices/default"
+                               : std::filesystem::temp_directory_path().string() + "/selvana_say_bench_voice";
     std::string db = dir + "/vox_pt_br_selvana/2718093645/vox_pt_br_selvana22v";
+    if (recorded && !std::filesystem::exists(db)) {
+      error = "the default voice was not built";
+      return;
+    }
     if (!std::filesystem::exists(db)) {
       std::string cmd = std::string(SELVANA_BIN_DIR) + "/selvana-testvoice --instances 8 " + dir;
       if (std::system(cmd.c_str()) != 0) {
@@ -64,13 +72,15 @@ struct Engine {
   }
 };
 
-Engine& engine() {
-  static Engine e;
-  return e;
+Engine& engine(bool recorded = false) {
+  static Engine synthetic(false);
+  static Engine real(true);
+  return recorded ? real : synthetic;
 }
 
+// state.range(0): 0 for the synthetic voice, 1 for the recorded default voice.
 void BM_SelvanaSay(benchmark::State& state) {
-  Engine& e = engine();
+  Engine& e = engine(state.range(0) == 1);
   if (!e.ready) {
     state.SkipWithError(e.error.c_str());
     return;
@@ -106,12 +116,12 @@ void BM_SelvanaSay(benchmark::State& state) {
   state.counters["audio_rtf"] = audio / n / speech;
   state.counters["total_rtf"] = (front + search + audio) / n / speech;
 }
-BENCHMARK(BM_SelvanaSay)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelvanaSay)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The search alone on utterances made once: targets, graph, expansion and
 // the Viterbi pass.
 void BM_SelvanaSearchOnly(benchmark::State& state) {
-  Engine& e = engine();
+  Engine& e = engine(state.range(0) == 1);
   if (!e.ready) {
     state.SkipWithError(e.error.c_str());
     return;
@@ -137,7 +147,7 @@ void BM_SelvanaSearchOnly(benchmark::State& state) {
   state.counters["options"] = benchmark::Counter(static_cast<double>(options), benchmark::Counter::kAvgIterations);
   for (Utterance* u : utts) utterance_delete(u);
 }
-BENCHMARK(BM_SelvanaSearchOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelvanaSearchOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 #ifdef SELVANA_HAVE_ESPEAK_NG
 int64_t g_espeak_samples = 0;
