@@ -413,6 +413,12 @@ TEST_F(VoiceBuildFixture, ToolReportsWhatItLeavesOut) {
                            dir_.file("out2") + " >/dev/null 2>&1";
   std::filesystem::create_directories(dir_.file("empty"));
   EXPECT_NE(system(none.c_str()), 0);
+  // So does a database that cannot be written, leaving nothing that looks
+  // like a voice.
+  const std::string broken = kBin + "/selvana-voicebuild --module " + kModule + " --codec 8 --encoder " +
+                             dir_.file("no-encoder") + " " + in + " " + dir_.file("out3") + " >/dev/null 2>&1";
+  EXPECT_NE(system(broken.c_str()), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("out3") + "/vox_pt_br_selvana"));
 }
 
 }  // namespace

@@ -150,16 +150,18 @@ int main(int argc, char** argv) {
 
   const std::string path = unitdb_voice_path(voice_dir, spec.name, spec.checksum);
   const std::string partial = path + ".partial";
-  if (!voicedb_write(partial, spec, &error)) {
-    fprintf(stderr, "selvana-voicebuild: %s\n", error.c_str());
+  // A failed write leaves no folder behind that would look like a voice
+  // (only folders that are empty are removed).
+  auto fail = [&](const std::string& why) {
+    fprintf(stderr, "selvana-voicebuild: %s\n", why.c_str());
     fs::remove(partial, ec);
+    fs::remove(fs::path(path).parent_path(), ec);
+    fs::remove(fs::path(path).parent_path().parent_path(), ec);
     return 1;
-  }
+  };
+  if (!voicedb_write(partial, spec, &error)) return fail(error);
   fs::rename(partial, path, ec);
-  if (ec) {
-    fprintf(stderr, "selvana-voicebuild: cannot write %s\n", path.c_str());
-    return 1;
-  }
+  if (ec) return fail("cannot write " + path);
   const std::set<std::string> have = builder.diphones();
   printf("voice: %s\n", path.c_str());
   printf("recordings: %u used, %zu left out\n", builder.recordings(), rejected);
