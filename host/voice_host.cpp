@@ -61,7 +61,7 @@ std::string host_default_voice_dir() {
   std::string base = host_tool_dir() + "/voices/";
   std::error_code ec;
   if (std::filesystem::is_directory(base + "default/vox_pt_br_selvana", ec)) return base + "default";
-  return base + "test";
+  return base + "tones";
 }
 
 int host_take_common_option(int& i, int argc, char** argv, HostOptions* options, std::string* error) {

@@ -23,7 +23,8 @@ struct HostOptions {
 std::string host_tool_dir();
 // libvoice_pt_br_selvana.so next to the tool.
 std::string host_default_module();
-// voices/default next to the tool when it holds a voice, else voices/test.
+// voices/default next to the tool when it holds a voice, else the synthetic
+// voices/tones.
 std::string host_default_voice_dir();
 
 // Consumes --voice DIR or --module PATH at argv[i] (advancing i past the

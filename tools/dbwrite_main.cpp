@@ -14,7 +14,6 @@ namespace {
 void usage(FILE* out) {
   fprintf(out,
           "usage: selvana-dbwrite [options] (--out FILE | --voxdir DIR)\n"
-          "       selvana-dbwrite --test-voice DIR\n"
           "\n"
           "Writes a unit database from its parts.\n"
           "  --out FILE            write the database to FILE\n"
@@ -29,8 +28,7 @@ void usage(FILE* out) {
           "  --omit-section N      leave section N (3 to 6) out\n"
           "  --omit-index          leave the unit index out\n"
           "  --unit NAME           add a unit with that name (repeatable)\n"
-          "  --units FILE          add units, one per line: NAME [HEXBYTES]\n"
-          "  --test-voice DIR      write the small built-in test voice under DIR\n");
+          "  --units FILE          add units, one per line: NAME [HEXBYTES]\n");
 }
 
 bool read_file(const char* path, std::vector<uint8_t>* out) {
@@ -50,18 +48,6 @@ bool parse_hex(const std::string& hex, std::vector<uint8_t>* out) {
     out->push_back(static_cast<uint8_t>(v));
   }
   return true;
-}
-
-// A few diphones with short PCM records in section 3, enough for the tools
-// to load a voice before a real one is built.
-UnitDbParts test_voice() {
-  UnitDbParts p;
-  p.sample_rate = 16000;
-  p.codec_type = 2;
-  for (const char* n : {"pau-pau", "pau-a", "a-pau", "a-a"}) p.units.push_back({n, {}});
-  for (int s = 0; s < 4; ++s) p.sections[s] = {0, 0, 0, 0};
-  p.section_0 = {'s', 'e', 'l', 'v'};
-  return p;
 }
 
 }  // namespace
@@ -91,9 +77,6 @@ int main(int argc, char** argv) {
     } else if (a == "--out") {
       out = value();
     } else if (a == "--voxdir") {
-      voxdir = value();
-    } else if (a == "--test-voice") {
-      parts = test_voice();
       voxdir = value();
     } else if (a == "--name") {
       parts.name = value();
