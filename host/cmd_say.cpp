@@ -44,14 +44,6 @@ void usage(FILE* out) {
           "bad options or malformed SSML.\n");
 }
 
-std::string read_stream(FILE* in) {
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
-  return text;
-}
-
 struct Sentence {
   std::vector<TextRun> runs;
   int32_t pause_ms = 0;  // silence after the sentence
@@ -192,12 +184,7 @@ int cmd_say(int argc, char** argv) {
     fprintf(stderr, "%s: give either -o FILE.wav or --stdout (try --help)\n", kWho);
     return 2;
   }
-  std::string utf8;
-  if (texts.empty()) {
-    utf8 = read_stream(stdin);
-  } else {
-    for (size_t k = 0; k < texts.size(); ++k) utf8 += (k ? " " : "") + texts[k];
-  }
+  std::string utf8 = host_input_text(texts);
 
   // Text pieces, then sentences.
   std::vector<SsmlPiece> pieces;

@@ -36,14 +36,6 @@ void usage(FILE* out) {
           "  --help         show this text\n");
 }
 
-std::string read_stream(FILE* in) {
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
-  return text;
-}
-
 // A stored feature of the item as text, or "-" when the item or the feature
 // is missing.
 std::string feature_text(const Item* item, const char* name) {
@@ -95,18 +87,7 @@ int cmd_segments(int argc, char** argv) {
       return 2;
     }
   }
-  std::string utf8;
-  if (texts.empty()) {
-    utf8 = read_stream(stdin);
-  } else {
-    for (size_t k = 0; k < texts.size(); ++k) {
-      if (k) utf8 += ' ';
-      utf8 += texts[k];
-    }
-  }
-  std::vector<TextIssue> issues;
-  std::string text = utf8_to_latin9(utf8, &issues);
-  report_text_issues(stderr, kWho, issues);
+  std::string text = host_input_latin9(kWho, texts);
 
   HostVoice host;
   if (!host_voice_open(&host, options, &error)) {

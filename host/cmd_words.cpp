@@ -52,14 +52,6 @@ int take_value(const char* name, int& i, int argc, char** argv, std::string* val
   return 1;
 }
 
-std::string read_stream(FILE* in) {
-  std::string text;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, n);
-  return text;
-}
-
 // Converts a UTF-8 option value for the module, reporting what it cannot hold.
 std::string option_text(const std::string& utf8) {
   std::vector<TextIssue> issues;
@@ -121,18 +113,7 @@ int cmd_words(int argc, char** argv) {
     }
   }
 
-  std::string utf8;
-  if (texts.empty()) {
-    utf8 = read_stream(stdin);
-  } else {
-    for (size_t k = 0; k < texts.size(); ++k) {
-      if (k) utf8 += ' ';
-      utf8 += texts[k];
-    }
-  }
-  std::vector<TextIssue> issues;
-  std::string text = utf8_to_latin9(utf8, &issues);
-  report_text_issues(stderr, kWho, issues);
+  std::string text = host_input_latin9(kWho, texts);
   std::string hint_text = have_hint ? option_text(hint) : std::string();
   std::string format_text = have_format ? option_text(format) : std::string();
 
