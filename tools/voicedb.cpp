@@ -1,5 +1,7 @@
 #include "tools/voicedb.h"
 
+#include "unitdb/scramble.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -233,17 +235,7 @@ JoinEdge voicedb_edge_from_samples(const int16_t* samples, size_t n, size_t at, 
   return e;
 }
 
-void voicedb_scramble(uint8_t* block, uint32_t length, uint32_t checksum) {
-  uint8_t key[8] = {static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8),
-                    static_cast<uint8_t>(checksum >> 16), static_cast<uint8_t>(checksum >> 24), 0, 0, 0, 0};
-  uint32_t tail = length % 4;
-  uint32_t body = length;
-  if (length >= 5 && tail != 0) {
-    memcpy(key + 4, block + length - tail, tail);
-    body = length - tail;
-  }
-  for (uint32_t i = 0; i < body; ++i) block[i] ^= key[i % 8];
-}
+void voicedb_scramble(uint8_t* block, uint32_t length, uint32_t checksum) { unscramble(block, length, checksum); }
 
 bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::string* error) {
   const uint32_t codec = spec.codec_type;

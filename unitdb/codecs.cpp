@@ -58,18 +58,6 @@ Track* track_from_samples(const FrameTable& table, const int16_t* samples) {
   return track;
 }
 
-void unscramble(uint8_t* block, uint32_t length, uint32_t checksum) {
-  uint8_t key[8] = {static_cast<uint8_t>(checksum), static_cast<uint8_t>(checksum >> 8),
-                    static_cast<uint8_t>(checksum >> 16), static_cast<uint8_t>(checksum >> 24), 0, 0, 0, 0};
-  uint32_t tail = length % 4;
-  uint32_t scrambled = length;
-  if (length >= 5 && tail != 0) {
-    memcpy(key + 4, block + length - tail, tail);
-    scrambled = length - tail;
-  }
-  for (uint32_t i = 0; i < scrambled; ++i) block[i] ^= key[i % 8];
-}
-
 uint8_t* read_packet_data(DecoderContext* context, uint32_t offset, uint32_t size) {
   // A record that points outside the file is damaged: nothing is read.
   int64_t file_bytes = file_size(context->handle);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/contract.h"
+#include "unitdb/scramble.h"
 
 // Sets the unit_open / unit_close / unit_decode slots for a codec type.
 // False for a type that is not known (the file is then unusable).
@@ -25,8 +26,6 @@ bool frame_table_read(const uint8_t* record, uint32_t size, FrameTable* table);
 // Builds a track cut at the table's frame ends from `total` decoded samples.
 Track* track_from_samples(const FrameTable& table, const int16_t* samples);
 
-// Unscrambles a block in place with the key built from the checksum.
-void unscramble(uint8_t* block, uint32_t length, uint32_t checksum);
 
 // Reads `size` bytes at `offset` of the context's file into a new heap
 // buffer; reports a short read and returns null.
