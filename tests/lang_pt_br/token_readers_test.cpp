@@ -16,23 +16,12 @@
 
 using toktest::feature;
 using toktest::latin9;
+using toktest::read;
+using toktest::read_hint;
 using toktest::take;
 using toktest::Tokens;
 
 namespace {
-
-std::string read(const std::string& name, const std::string& punc = "") {
-  Tokens t;
-  return take(token_to_words(t.add(name, punc)));
-}
-
-std::string read_hint(const std::string& name, const char* hint, const char* format = nullptr) {
-  Tokens t;
-  Item* token = t.add(name);
-  item_set_string(token, "interpret-as", hint);
-  if (format) item_set_string(token, "interpret-as-format", format);
-  return take(token_to_words(token));
-}
 
 std::string month(const std::string& text) {
   const char* name = month_name(latin9(text).c_str());

@@ -12,6 +12,7 @@
 
 #include "core/item.h"
 #include "core/value.h"
+#include "lang_pt_br/token_to_words.h"
 
 namespace toktest {
 
@@ -101,6 +102,21 @@ class Tokens {
 inline std::string feature(const Item* token, const char* name) {
   Value* v = item_feature(token, name);
   return v ? utf8(value_string(v)) : std::string();
+}
+
+// The words of one token read alone.
+inline std::string read(const std::string& name, const std::string& punc = "") {
+  Tokens t;
+  return take(token_to_words(t.add(name, punc)));
+}
+
+// The words of one token with a markup hint.
+inline std::string read_hint(const std::string& name, const char* hint, const char* format = nullptr) {
+  Tokens t;
+  Item* token = t.add(name);
+  item_set_string(token, "interpret-as", hint);
+  if (format) item_set_string(token, "interpret-as-format", format);
+  return take(token_to_words(token));
 }
 
 }  // namespace toktest

@@ -14,25 +14,12 @@
 
 using toktest::feature;
 using toktest::latin9;
+using toktest::read;
+using toktest::read_hint;
 using toktest::take;
 using toktest::Tokens;
 
 namespace {
-
-// The words of one token read alone.
-std::string read(const std::string& name, const std::string& punc = "") {
-  Tokens t;
-  return take(token_to_words(t.add(name, punc)));
-}
-
-// The words of one token with a markup hint.
-std::string read_hint(const std::string& name, const char* hint, const char* format = nullptr) {
-  Tokens t;
-  Item* token = t.add(name);
-  item_set_string(token, "interpret-as", hint);
-  if (format) item_set_string(token, "interpret-as-format", format);
-  return take(token_to_words(token));
-}
 
 // The words of a sequence of tokens, each read in its context.
 std::vector<std::string> read_all(const std::vector<std::string>& names) {
