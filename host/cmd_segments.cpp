@@ -54,38 +54,15 @@ int cmd_segments(int argc, char** argv) {
   std::string error;
   std::vector<std::string> texts;
   bool verbose = false;
-  bool options_done = false;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (options_done || a[0] != '-' || a[1] != '-') {
-      if (!options_done && strcmp(a, "-h") == 0) {
-        usage(stdout);
-        return 0;
-      }
-      texts.push_back(a);
-      continue;
-    }
-    if (strcmp(a, "--") == 0) {
-      options_done = true;
-      continue;
-    }
-    if (strcmp(a, "--help") == 0) {
-      usage(stdout);
-      return 0;
-    }
-    if (strcmp(a, "--verbose") == 0) {
-      verbose = true;
-      continue;
-    }
-    int taken = host_take_common_option(i, argc, argv, &options, &error);
-    if (taken < 0) {
-      fprintf(stderr, "%s: %s\n", kWho, error.c_str());
-      return 2;
-    }
-    if (taken == 0) {
-      fprintf(stderr, "%s: unknown option '%s' (try --help)\n", kWho, a);
-      return 2;
-    }
+  auto own = [&](const char* a, int&) {
+    if (strcmp(a, "--verbose") != 0) return 0;
+    verbose = true;
+    return 1;
+  };
+  switch (host_text_args(argc, argv, kWho, &options, &texts, own)) {
+    case HostArgs::kHelp: usage(stdout); return 0;
+    case HostArgs::kBadUsage: return 2;
+    case HostArgs::kRun: break;
   }
   std::string text = host_input_latin9(kWho, texts);
 

@@ -67,52 +67,19 @@ int cmd_words(int argc, char** argv) {
   std::string hint, format, error;
   bool have_hint = false, have_format = false;
   std::vector<std::string> texts;
-  bool options_done = false;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (!options_done && strcmp(a, "-h") == 0) {
-      usage(stdout);
-      return 0;
-    }
-    if (options_done || a[0] != '-' || a[1] != '-') {
-      texts.push_back(a);  // "-5" and the like are text
-      continue;
-    }
-    if (strcmp(a, "--") == 0) {
-      options_done = true;
-      continue;
-    }
-    if (strcmp(a, "--help") == 0) {
-      usage(stdout);
-      return 0;
-    }
+  auto own = [&](const char*, int& i) {
     int taken = take_value("--interpret-as", i, argc, argv, &hint);
-    if (taken > 0) {
-      have_hint = true;
-      continue;
-    }
-    if (taken == 0) {
-      taken = take_value("--format", i, argc, argv, &format);
-      if (taken > 0) {
-        have_format = true;
-        continue;
-      }
-    }
-    if (taken < 0) {
-      fprintf(stderr, "%s: %s needs a value\n", kWho, a);
-      return 2;
-    }
-    taken = host_take_common_option(i, argc, argv, &options, &error);
-    if (taken < 0) {
-      fprintf(stderr, "%s: %s\n", kWho, error.c_str());
-      return 2;
-    }
-    if (taken == 0) {
-      fprintf(stderr, "%s: unknown option '%s' (try --help)\n", kWho, a);
-      return 2;
-    }
+    if (taken > 0) have_hint = true;
+    if (taken != 0) return taken;
+    taken = take_value("--format", i, argc, argv, &format);
+    if (taken > 0) have_format = true;
+    return taken;
+  };
+  switch (host_text_args(argc, argv, kWho, &options, &texts, own)) {
+    case HostArgs::kHelp: usage(stdout); return 0;
+    case HostArgs::kBadUsage: return 2;
+    case HostArgs::kRun: break;
   }
-
   std::string text = host_input_latin9(kWho, texts);
   std::string hint_text = have_hint ? option_text(hint) : std::string();
   std::string format_text = have_format ? option_text(format) : std::string();

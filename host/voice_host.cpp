@@ -80,6 +80,41 @@ int host_take_common_option(int& i, int argc, char** argv, HostOptions* options,
   return 1;
 }
 
+HostArgs host_text_args(int argc, char** argv, const char* who, HostOptions* options,
+                        std::vector<std::string>* texts, const std::function<int(const char*, int&)>& own) {
+  bool options_done = false;
+  std::string error;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (!options_done && strcmp(a, "-h") == 0) return HostArgs::kHelp;
+    if (options_done || a[0] != '-' || a[1] != '-') {
+      texts->push_back(a);  // "-5" and the like are text
+      continue;
+    }
+    if (strcmp(a, "--") == 0) {
+      options_done = true;
+      continue;
+    }
+    if (strcmp(a, "--help") == 0) return HostArgs::kHelp;
+    int taken = own ? own(a, i) : 0;
+    if (taken < 0) {
+      fprintf(stderr, "%s: %s needs a value\n", who, a);
+      return HostArgs::kBadUsage;
+    }
+    if (taken > 0) continue;
+    taken = host_take_common_option(i, argc, argv, options, &error);
+    if (taken < 0) {
+      fprintf(stderr, "%s: %s\n", who, error.c_str());
+      return HostArgs::kBadUsage;
+    }
+    if (taken == 0) {
+      fprintf(stderr, "%s: unknown option '%s' (try --help)\n", who, a);
+      return HostArgs::kBadUsage;
+    }
+  }
+  return HostArgs::kRun;
+}
+
 bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* error) {
   std::string module = options.module.empty() ? host_default_module() : options.module;
   std::string voxdir = options.voice.empty() ? host_default_voice_dir() : options.voice;
