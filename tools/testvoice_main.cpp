@@ -88,15 +88,15 @@ SegmentTarget block(const Phone& p, int variant) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  VoiceDbSpec spec;
+  VoiceDbSpec recipe;
   std::string dir;
   int instances = 1;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if ((a == "--codec" || a == "--encoder" || a == "--instances") && i + 1 < argc) {
-      if (a == "--codec") spec.codec_type = static_cast<uint32_t>(atoi(argv[++i]));
+      if (a == "--codec") recipe.codec_type = static_cast<uint32_t>(atoi(argv[++i]));
       else if (a == "--instances") instances = atoi(argv[++i]);
-      else spec.vorbis_encoder = argv[++i];
+      else recipe.vorbis_encoder = argv[++i];
     } else if (a == "--help" || a == "-h") {
       printf("usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] [--instances N] DIR\n");
       return 0;
@@ -107,13 +107,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (dir.empty() || spec.codec_type == 14 || instances < 1 || instances > 100) {
+  if (dir.empty() || recipe.codec_type == 14 || instances < 1 || instances > 100) {
     fprintf(stderr, "usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] [--instances 1..100] DIR\n");
     return 2;
   }
-  spec.sample_rate = kRate;
-  spec.work_dir = dir;
-  if (spec.codec_type == 12) spec.vorbis_quality = -0.1f;
+  recipe.sample_rate = kRate;
+  recipe.work_dir = dir;
+  if (recipe.codec_type == 12) recipe.vorbis_quality = -0.1f;
   uint32_t recording = 0;
   for (const Phone& l : kPhones) {
     for (const Phone& r : kPhones) {
@@ -133,13 +133,13 @@ int main(int argc, char** argv) {
         // Edges measured on the unit's own samples at its two cut points.
         u.start_edge = voicedb_edge_from_samples(u.samples.data(), u.samples.size(), kPad, kRate);
         u.end_edge = voicedb_edge_from_samples(u.samples.data(), u.samples.size(), kPad + 2 * kHalf, kRate);
-        spec.units.push_back(std::move(u));
+        recipe.units.push_back(std::move(u));
       }
     }
   }
   std::string error;
-  std::string path = dir + "/" + spec.name + "/" + std::to_string(spec.checksum) + "/" + spec.name + "22v";
-  if (!voicedb_write(path, spec, &error)) {
+  std::string path = dir + "/" + recipe.name + "/" + std::to_string(recipe.checksum) + "/" + recipe.name + "22v";
+  if (!voicedb_write(path, recipe, &error)) {
     fprintf(stderr, "selvana-testvoice: %s\n", error.c_str());
     return 1;
   }

@@ -104,9 +104,9 @@ std::vector<Bytes> split_packets(const Bytes& data) {
 
 // Encodes one unit with the Vorbis encoder tool.  The signal is followed by
 // silence so that the decoder's output covers every sample of the unit.
-bool vorbis_encode(const VoiceDbSpec& spec, const std::vector<int16_t>& samples, Bytes* headers,
+bool vorbis_encode(const VoiceDbSpec& recipe, const std::vector<int16_t>& samples, Bytes* headers,
                    std::vector<Bytes>* packets, std::string* error) {
-  std::string dir = spec.work_dir.empty() ? std::filesystem::temp_directory_path().string() : spec.work_dir;
+  std::string dir = recipe.work_dir.empty() ? std::filesystem::temp_directory_path().string() : recipe.work_dir;
   std::string stem = dir + "/voicedb_" + std::to_string(getpid());
   std::string in = stem + ".pcm", h = stem + ".hdr", p = stem + ".pkt";
   std::vector<int16_t> padded = samples;
@@ -120,8 +120,8 @@ bool vorbis_encode(const VoiceDbSpec& spec, const std::vector<int16_t>& samples,
     }
   }
   char quality[32];
-  snprintf(quality, sizeof quality, "%g", static_cast<double>(spec.vorbis_quality));
-  std::string cmd = "'" + spec.vorbis_encoder + "' --quality " + quality + " " + std::to_string(spec.sample_rate) +
+  snprintf(quality, sizeof quality, "%g", static_cast<double>(recipe.vorbis_quality));
+  std::string cmd = "'" + recipe.vorbis_encoder + "' --quality " + quality + " " + std::to_string(recipe.sample_rate) +
                     " '" + in + "' '" + h + "' '" + p + "'";
   int status = std::system(cmd.c_str());
   Bytes hdr = read_all(h), pkt = read_all(p);
@@ -237,22 +237,22 @@ JoinEdge voicedb_edge_from_samples(const int16_t* samples, size_t n, size_t at, 
 
 void voicedb_scramble(uint8_t* block, uint32_t length, uint32_t checksum) { unscramble(block, length, checksum); }
 
-bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::string* error) {
-  const uint32_t codec = spec.codec_type;
+bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::string* error) {
+  const uint32_t codec = recipe.codec_type;
   if (codec != 2 && codec != 8 && codec != 12 && codec != 14) {
     *error = "codec type " + std::to_string(codec) + " is not 2, 8, 12 or 14";
     return false;
   }
-  if ((codec == 8 || codec == 12) && spec.vorbis_encoder.empty()) {
+  if ((codec == 8 || codec == 12) && recipe.vorbis_encoder.empty()) {
     *error = "Vorbis coding needs the encoder tool";
     return false;
   }
 
   // Instances of one diphone are consecutive, diphones in index order.
-  std::vector<size_t> order(spec.units.size());
+  std::vector<size_t> order(recipe.units.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return name_less(spec.units[a].diphone, spec.units[b].diphone); });
+                   [&](size_t a, size_t b) { return name_less(recipe.units[a].diphone, recipe.units[b].diphone); });
 
   StringTable strings;
   Bytes instances, blocks, edges, audio;
@@ -261,13 +261,13 @@ bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::stri
   uint32_t recordings = 0;
   size_t group_first = 0;
   UnitDbParts parts;
-  parts.name = spec.name;
-  parts.checksum = spec.checksum;
-  parts.sample_rate = spec.sample_rate;
+  parts.name = recipe.name;
+  parts.checksum = recipe.checksum;
+  parts.sample_rate = recipe.sample_rate;
   parts.codec_type = codec;
 
   for (size_t k = 0; k < order.size(); ++k) {
-    const VoiceDbUnit& u = spec.units[order[k]];
+    const VoiceDbUnit& u = recipe.units[order[k]];
     if (u.diphone.empty() || u.diphone.size() > 9) {
       *error = "diphone name '" + u.diphone + "' is empty or longer than 9 bytes";
       return false;
@@ -316,7 +316,7 @@ bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::stri
     } else if (codec == 8 || codec == 12) {
       Bytes headers;
       std::vector<Bytes> packets;
-      if (!vorbis_encode(spec, u.samples, &headers, &packets, error)) return false;
+      if (!vorbis_encode(recipe, u.samples, &headers, &packets, error)) return false;
       if (setup.empty()) {
         setup = headers;
       } else if (setup != headers) {
@@ -339,7 +339,7 @@ bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::stri
                      " bytes does not fit a 1-byte length (lower the quality)";
             return false;
           }
-          voicedb_scramble(p.data(), static_cast<uint32_t>(p.size()), spec.checksum);
+          voicedb_scramble(p.data(), static_cast<uint32_t>(p.size()), recipe.checksum);
           r.store.push_back(static_cast<uint8_t>(p.size()));
           r.store.insert(r.store.end(), p.begin(), p.end());
         }
@@ -354,7 +354,7 @@ bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::stri
           *error = "unit " + u.diphone + ": a SILK packet longer than 5132 bytes";
           return false;
         }
-        voicedb_scramble(p.data(), static_cast<uint32_t>(p.size()), spec.checksum);
+        voicedb_scramble(p.data(), static_cast<uint32_t>(p.size()), recipe.checksum);
         put16(r.store, static_cast<uint32_t>(p.size()));
         r.store.insert(r.store.end(), p.begin(), p.end());
       }
@@ -375,7 +375,7 @@ bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::stri
     put_edge(edges, u.end_edge);
     records.push_back(std::move(r));
   }
-  if (codec == 12 && !setup.empty()) voicedb_scramble(setup.data(), static_cast<uint32_t>(setup.size()), spec.checksum);
+  if (codec == 12 && !setup.empty()) voicedb_scramble(setup.data(), static_cast<uint32_t>(setup.size()), recipe.checksum);
 
   Bytes store;
   for (const Record& r : records) store.insert(store.end(), r.store.begin(), r.store.end());
@@ -383,7 +383,7 @@ bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::stri
   Bytes s0;
   put32(s0, kHostMagic);
   put32(s0, kVoiceDbLayoutVersion);
-  put32(s0, static_cast<uint32_t>(spec.units.size()));
+  put32(s0, static_cast<uint32_t>(recipe.units.size()));
   put32(s0, kInstanceSize);
   put32(s0, kBlockSize);
   put32(s0, kEdgeSize);
@@ -421,9 +421,9 @@ bool voicedb_build(const VoiceDbSpec& spec, std::vector<uint8_t>* out, std::stri
   return true;
 }
 
-bool voicedb_write(const std::string& path, const VoiceDbSpec& spec, std::string* error) {
+bool voicedb_write(const std::string& path, const VoiceDbSpec& recipe, std::string* error) {
   Bytes bytes;
-  if (!voicedb_build(spec, &bytes, error)) return false;
+  if (!voicedb_build(recipe, &bytes, error)) return false;
   std::error_code ec;
   std::filesystem::path p(path);
   if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);

@@ -35,8 +35,8 @@ std::vector<std::vector<uint8_t>> silk_packets(size_t first, size_t count) {
 
 // A voice for "pau a t o pau" in the given coding, two instances of a-t.
 VoiceDbSpec coded_voice(uint32_t codec, const std::string& work) {
-  VoiceDbSpec spec = enginetest::spec(codec);
-  spec.work_dir = work;
+  VoiceDbSpec recipe = enginetest::recipe(codec);
+  recipe.work_dir = work;
   const char* phones[] = {"pau", "a", "t", "o", "pau"};
   for (uint32_t p = 0; p < 4; ++p) {
     VoiceDbUnit u = enginetest::unit(phones[p], phones[p + 1], 0, p, 80, 80, 1600);
@@ -49,9 +49,9 @@ VoiceDbSpec coded_voice(uint32_t codec, const std::string& work) {
       u.boundary = 850;
       u.pad_right = 120;
     }
-    spec.units.push_back(u);
+    recipe.units.push_back(u);
   }
-  return spec;
+  return recipe;
 }
 
 // The unit's samples decoded on their own, through the database's slots.
@@ -81,9 +81,9 @@ TEST_P(Codings, UnitsComeOutSampleExactOutsideTheCrossfades) {
   const uint32_t codec = GetParam();
   if (codec == 14 && !std::filesystem::exists(kSilkVector + ".bit")) GTEST_SKIP() << "no SILK vectors";
   testutil::TempDir dir;
-  VoiceDbSpec spec = coded_voice(codec, dir.path());
+  VoiceDbSpec recipe = coded_voice(codec, dir.path());
   TestVoice v(dir.path());
-  ASSERT_TRUE(v.open(spec));
+  ASSERT_TRUE(v.open(recipe));
   std::vector<SegmentTarget> targets = enginetest::targets({"pau", "a", "t", "o", "pau"});
   Value* state = synth_state_new();
   WaveSynth* ws = synth_state(state);
@@ -93,14 +93,14 @@ TEST_P(Codings, UnitsComeOutSampleExactOutsideTheCrossfades) {
   ASSERT_TRUE(audio_open_decoder(ws, v.engine().db, &error)) << error;
   ASSERT_TRUE(audio_render(ws, plan, &error)) << error;
   const Wave* wave = ws->wave;
-  const int32_t core = static_cast<int32_t>(spec.units[0].core_length);
+  const int32_t core = static_cast<int32_t>(recipe.units[0].core_length);
   ASSERT_EQ(wave->num_samples, 4 * core);
   EXPECT_EQ(wave->sample_rate, 16000);
   const int32_t half = 40;  // 2.5 ms at 16 kHz
   for (int32_t j = 0; j < 4; ++j) {
     const SearchOption& o = plan->options[plan->path[j]];
     const AudioPlacement& at = plan->placements[j];
-    const VoiceDbUnit& u = spec.units[o.position];  // one recording, in order
+    const VoiceDbUnit& u = recipe.units[o.position];  // one recording, in order
     std::vector<int16_t> alone = decode_alone(v.engine().db, o.instance);
     ASSERT_EQ(alone.size(), u.pad_left + u.core_length + u.pad_right);
     EXPECT_EQ(at.begin, j * core);
@@ -123,7 +123,7 @@ TEST_P(Codings, UnitsComeOutSampleExactOutsideTheCrossfades) {
     // Each crossfade lies between its two sources.
     if (j > 0) {
       const SearchOption& po = plan->options[plan->path[j - 1]];
-      const VoiceDbUnit& pu = spec.units[po.position];
+      const VoiceDbUnit& pu = recipe.units[po.position];
       std::vector<int16_t> prev = decode_alone(v.engine().db, po.instance);
       for (int32_t x = at.begin - half; x < at.begin + half; ++x) {
         int16_t a = prev[pu.pad_left + pu.core_length + (x - at.begin)];
@@ -140,23 +140,23 @@ INSTANTIATE_TEST_SUITE_P(AllFour, Codings, testing::Values(2u, 8u, 12u, 14u));
 
 TEST(Audio, UnitsWithoutContextJoinWithoutCrossfade) {
   testutil::TempDir dir;
-  VoiceDbSpec spec = enginetest::spec();
+  VoiceDbSpec recipe = enginetest::recipe();
   for (auto [l, r, pos] : {std::tuple{"a", "t", 0u}, {"t", "o", 1u}}) {
     VoiceDbUnit u = enginetest::unit(l, r, pos, 0);  // different recordings
     u.samples.erase(u.samples.begin(), u.samples.begin() + 80);
     u.samples.resize(u.samples.size() - 80);
     u.pad_left = u.pad_right = 0;
-    spec.units.push_back(u);
+    recipe.units.push_back(u);
   }
   TestVoice v(dir.path());
-  ASSERT_TRUE(v.open(spec));
+  ASSERT_TRUE(v.open(recipe));
   std::vector<SegmentTarget> targets = enginetest::targets({"a", "t", "o"});
   std::string error;
   Value* state = synth_state_new();
   ASSERT_TRUE(synth_targets(v.engine(), state, targets.data(), 3, nullptr, &error, nullptr)) << error;
   const Wave* w = synth_state(state)->wave;
   ASSERT_EQ(w->num_samples, 1600);
-  for (int32_t x = 0; x < 1600; ++x) ASSERT_EQ(w->samples[x], spec.units[x / 800].samples[x % 800]) << x;
+  for (int32_t x = 0; x < 1600; ++x) ASSERT_EQ(w->samples[x], recipe.units[x / 800].samples[x % 800]) << x;
   value_release(state);
 }
 

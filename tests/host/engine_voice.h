@@ -106,11 +106,11 @@ class TestVoice {
   explicit TestVoice(const std::string& dir) : dir_(dir) {}
   ~TestVoice() { close(); }
 
-  bool open(const VoiceDbSpec& spec) {
+  bool open(const VoiceDbSpec& recipe) {
     close();
     std::string error;
-    std::string path = dir_ + "/" + spec.name + "/" + std::to_string(spec.checksum) + "/" + spec.name + "22v";
-    if (!voicedb_write(path, spec, &error)) {
+    std::string path = dir_ + "/" + recipe.name + "/" + std::to_string(recipe.checksum) + "/" + recipe.name + "22v";
+    if (!voicedb_write(path, recipe, &error)) {
       ADD_FAILURE() << error;
       return false;
     }
@@ -138,7 +138,7 @@ class TestVoice {
   SynthEngine engine_;
 };
 
-inline VoiceDbSpec spec(uint32_t codec = 2) {
+inline VoiceDbSpec recipe(uint32_t codec = 2) {
   VoiceDbSpec s;
   s.codec_type = codec;
   s.vorbis_encoder = std::string(SELVANA_BIN_DIR) + "/selvana-vorbis-encode";

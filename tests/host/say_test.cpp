@@ -114,10 +114,10 @@ TEST(Say, BadInputIsReportedNeverFatal) {
 
 TEST(Say, VerboseReportsWhatStandsInForMissingDiphones) {
   testutil::TempDir dir;
-  VoiceDbSpec spec = enginetest::spec();
-  spec.units = {enginetest::unit("a", "t", 0, 0)};
+  VoiceDbSpec recipe = enginetest::recipe();
+  recipe.units = {enginetest::unit("a", "t", 0, 0)};
   std::string error;
-  ASSERT_TRUE(voicedb_write(dir.path() + "/vox_pt_br_selvana/2718093645/vox_pt_br_selvana22v", spec, &error));
+  ASSERT_TRUE(voicedb_write(dir.path() + "/vox_pt_br_selvana/2718093645/vox_pt_br_selvana22v", recipe, &error));
   auto r = testutil::run_selvana("say --verbose --voice " + dir.path() + " -o " + dir.file("a.wav") + " 'a'", true);
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("diphone pau-a missing: using"), std::string::npos) << r.out;

@@ -58,7 +58,7 @@ TEST(Search, FindsTheCheapestPathOfRandomVoices) {
   for (int seed = 0; seed < 12; ++seed) {
     std::mt19937 rng(static_cast<unsigned>(seed));
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    VoiceDbSpec spec = enginetest::spec();
+    VoiceDbSpec recipe = enginetest::recipe();
     for (size_t p = 0; p + 1 < phones.size(); ++p) {
       int n = pick(1, 3);
       for (int k = 0; k < n; ++k) {
@@ -72,11 +72,11 @@ TEST(Search, FindsTheCheapestPathOfRandomVoices) {
           e->edge_c = static_cast<uint16_t>(pick(0, 2));
           e->edge_b = static_cast<int16_t>(pick(-45, -15));
         }
-        spec.units.push_back(u);
+        recipe.units.push_back(u);
       }
     }
     TestVoice v(dir.path());
-    ASSERT_TRUE(v.open(spec));
+    ASSERT_TRUE(v.open(recipe));
     std::vector<SegmentTarget> targets = enginetest::targets(phones);
     Value* state = synth_state_new();
     SearchPlan* plan = search(v, state, targets, 50);
@@ -94,7 +94,7 @@ TEST(Search, FindsTheCheapestPathOfRandomVoices) {
 
 TEST(Search, PrefersUnitsThatWereNeighboursInARecording) {
   testutil::TempDir dir;
-  VoiceDbSpec spec = enginetest::spec();
+  VoiceDbSpec recipe = enginetest::recipe();
   // Every edge differs from every other one, so only recording neighbours
   // join for free: (1, 3) followed by (1, 4).
   const uint32_t left[3][2] = {{2, 0}, {1, 3}, {3, 7}};
@@ -103,15 +103,15 @@ TEST(Search, PrefersUnitsThatWereNeighboursInARecording) {
   for (auto& r : left) {
     VoiceDbUnit u = enginetest::unit("a", "t", r[0], r[1]);
     u.end_edge = enginetest::edge(coef += 40);
-    spec.units.push_back(u);
+    recipe.units.push_back(u);
   }
   for (auto& r : right) {
     VoiceDbUnit u = enginetest::unit("t", "o", r[0], r[1]);
     u.start_edge = enginetest::edge(coef += 40);
-    spec.units.push_back(u);
+    recipe.units.push_back(u);
   }
   TestVoice v(dir.path());
-  ASSERT_TRUE(v.open(spec));
+  ASSERT_TRUE(v.open(recipe));
   std::vector<SegmentTarget> targets = enginetest::targets({"a", "t", "o"});
   Value* state = synth_state_new();
   SearchPlan* plan = search(v, state, targets, 50);
@@ -134,14 +134,14 @@ TEST(Search, PrefersUnitsThatWereNeighboursInARecording) {
 // worse but was recorded right before the only unit C of position 1; A and C
 // join badly (`bad_join`) or well.
 VoiceDbSpec beam_voice(bool bad_join) {
-  VoiceDbSpec spec = enginetest::spec();
+  VoiceDbSpec recipe = enginetest::recipe();
   VoiceDbUnit a = enginetest::unit("a", "t", 0, 0, 80, 80);
   VoiceDbUnit b = enginetest::unit("a", "t", 5, 0, 80, 300);
   VoiceDbUnit c = enginetest::unit("t", "o", 5, 1, 80, 80);
   a.end_edge = enginetest::edge(bad_join ? 20 : 100);
   c.start_edge = enginetest::edge(100);
-  spec.units = {a, b, c};
-  return spec;
+  recipe.units = {a, b, c};
+  return recipe;
 }
 
 TEST(Search, TheBeamChangesTheResultOnlyWhenTheBestPathLeavesIt) {
@@ -174,10 +174,10 @@ TEST(Search, TheBeamChangesTheResultOnlyWhenTheBestPathLeavesIt) {
 
 TEST(Search, MissingDiphonesTakeARelatedPhoneOrASilence) {
   testutil::TempDir dir;
-  VoiceDbSpec spec = enginetest::spec();
-  spec.units = {enginetest::unit("a", "t", 0, 0), enginetest::unit("t", "eh", 0, 1)};
+  VoiceDbSpec recipe = enginetest::recipe();
+  recipe.units = {enginetest::unit("a", "t", 0, 0), enginetest::unit("t", "eh", 0, 1)};
   TestVoice v(dir.path());
-  ASSERT_TRUE(v.open(spec));
+  ASSERT_TRUE(v.open(recipe));
   // t-e is missing (t-eh stands in); e-m and its relatives are missing.
   std::vector<SegmentTarget> targets = enginetest::targets({"a", "t", "e", "m"});
   std::vector<std::string> notes;
@@ -209,12 +209,12 @@ TEST(Search, MissingDiphonesTakeARelatedPhoneOrASilence) {
 
 TEST(Search, ARunOfTheSearchAllocatesNothing) {
   testutil::TempDir dir;
-  VoiceDbSpec spec = enginetest::spec();
+  VoiceDbSpec recipe = enginetest::recipe();
   for (uint32_t r = 0; r < 6; ++r)
     for (auto [l, rt] : {std::pair{"pau", "a"}, {"a", "t"}, {"t", "o"}, {"o", "pau"}})
-      spec.units.push_back(enginetest::unit(l, rt, r, 0, 60.0f + 10 * r));
+      recipe.units.push_back(enginetest::unit(l, rt, r, 0, 60.0f + 10 * r));
   TestVoice v(dir.path());
-  ASSERT_TRUE(v.open(spec));
+  ASSERT_TRUE(v.open(recipe));
   std::vector<SegmentTarget> targets = enginetest::targets({"pau", "a", "t", "o", "pau"});
   Value* state = synth_state_new();
   SearchPlan* plan = search_prepare(synth_state(state), v.voice(), v.engine().graph_fn, v.engine().db,
@@ -228,10 +228,10 @@ TEST(Search, ARunOfTheSearchAllocatesNothing) {
 
 TEST(Search, FewerThanTwoTargetsGiveAnEmptyWave) {
   testutil::TempDir dir;
-  VoiceDbSpec spec = enginetest::spec();
-  spec.units = {enginetest::unit("a", "t", 0, 0)};
+  VoiceDbSpec recipe = enginetest::recipe();
+  recipe.units = {enginetest::unit("a", "t", 0, 0)};
   TestVoice v(dir.path());
-  ASSERT_TRUE(v.open(spec));
+  ASSERT_TRUE(v.open(recipe));
   std::vector<SegmentTarget> targets = enginetest::targets({"a"});
   std::string error;
   Value* state = synth_state_new();
@@ -255,13 +255,13 @@ namespace {
 
 TEST(Search, BoundaryFlagsLetOnlyTheBestPathGoOn) {
   testutil::TempDir dir;
-  VoiceDbSpec spec = enginetest::spec();
+  VoiceDbSpec recipe = enginetest::recipe();
   const std::vector<const char*> phones = {"pau", "a", "t", "a", "s", "a", "t", "o", "pau"};
   for (size_t p = 0; p + 1 < phones.size(); ++p)
     for (uint32_t r = 0; r < 3; ++r)
-      spec.units.push_back(enginetest::unit(phones[p], phones[p + 1], r, static_cast<uint32_t>(p), 60.0f + 20 * r));
+      recipe.units.push_back(enginetest::unit(phones[p], phones[p + 1], r, static_cast<uint32_t>(p), 60.0f + 20 * r));
   TestVoice v(dir.path());
-  ASSERT_TRUE(v.open(spec));
+  ASSERT_TRUE(v.open(recipe));
   std::vector<SegmentTarget> targets = enginetest::targets(phones);
   Value* state = synth_state_new();
   SearchPlan* free_plan = search(v, state, targets, 50);

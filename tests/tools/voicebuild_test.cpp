@@ -224,14 +224,14 @@ TEST_F(VoiceBuildFixture, UnitsComeFromTheRightRecordingsAndPositions) {
   VoiceBuilder builder(front_end_);
   std::string reason;
   for (const SyntheticRecording& r : recs) ASSERT_TRUE(builder.add_recording(r.text, r.labels, r.audio, &reason)) << reason;
-  VoiceDbSpec& spec = builder.spec();
-  EXPECT_EQ(spec.sample_rate, kRate);
+  VoiceDbSpec& recipe = builder.recipe();
+  EXPECT_EQ(recipe.sample_rate, kRate);
   size_t expected_units = 0;
   for (const SyntheticRecording& r : recs) expected_units += r.labels.size() - 1;
-  ASSERT_EQ(spec.units.size(), expected_units);
+  ASSERT_EQ(recipe.units.size(), expected_units);
 
   // Each unit: its diphone, its place, its cut points at the phone middles.
-  const VoiceDbUnit& u = spec.units[2];  // "a casa": pau a k a ...
+  const VoiceDbUnit& u = recipe.units[2];  // "a casa": pau a k a ...
   const std::vector<PhoneLabel>& l = recs[0].labels;
   EXPECT_EQ(u.diphone, l[2].phone + "-" + l[3].phone);
   EXPECT_EQ(u.recording, 0u);
@@ -258,7 +258,7 @@ TEST_F(VoiceBuildFixture, UnitsComeFromTheRightRecordingsAndPositions) {
   EXPECT_LT(u.start_edge.coef[15], 50);
   // The pause at the start of a recording is digital silence: unvoiced, at
   // the lowest level, with a flat shape.
-  const JoinEdge& quiet = spec.units[0].start_edge;
+  const JoinEdge& quiet = recipe.units[0].start_edge;
   EXPECT_EQ(quiet.edge_level, 0);
   EXPECT_EQ(quiet.edge_value, 1);
   EXPECT_EQ(quiet.edge_b, -200);
@@ -267,7 +267,7 @@ TEST_F(VoiceBuildFixture, UnitsComeFromTheRightRecordingsAndPositions) {
 
   std::string error;
   const std::string voxdir = dir_.file("voice");
-  ASSERT_TRUE(voicedb_write(unitdb_voice_path(voxdir, spec.name, spec.checksum), spec, &error)) << error;
+  ASSERT_TRUE(voicedb_write(unitdb_voice_path(voxdir, recipe.name, recipe.checksum), recipe, &error)) << error;
 
   // The text of each recording is spoken with that recording's units, in
   // order, at no cost; the audio is the recording's own.
@@ -290,15 +290,15 @@ TEST_F(VoiceBuildFixture, VorbisVoicesLoadAndSearchAlike) {
   std::string reason, error;
   ASSERT_TRUE(builder.add_recording(r0.text, r0.labels, r0.audio, &reason)) << reason;
   ASSERT_TRUE(builder.add_recording(r1.text, r1.labels, r1.audio, &reason)) << reason;
-  VoiceDbSpec& spec = builder.spec();
-  spec.vorbis_encoder = kBin + "/selvana-vorbis-encode";
-  spec.vorbis_quality = 0.1f;
-  spec.work_dir = dir_.path();
+  VoiceDbSpec& recipe = builder.recipe();
+  recipe.vorbis_encoder = kBin + "/selvana-vorbis-encode";
+  recipe.vorbis_quality = 0.1f;
+  recipe.work_dir = dir_.path();
   for (uint32_t codec : {8u, 12u}) {
     SCOPED_TRACE(codec);
-    spec.codec_type = codec;
+    recipe.codec_type = codec;
     const std::string voxdir = dir_.file("voice" + std::to_string(codec));
-    ASSERT_TRUE(voicedb_write(unitdb_voice_path(voxdir, spec.name, spec.checksum), spec, &error)) << error;
+    ASSERT_TRUE(voicedb_write(unitdb_voice_path(voxdir, recipe.name, recipe.checksum), recipe, &error)) << error;
     uint64_t cost = 1;
     auto chosen = search_voice(voxdir, r1.text, &cost, &r1, false);
     ASSERT_EQ(chosen.size(), r1.labels.size() - 1);
@@ -332,7 +332,7 @@ TEST_F(VoiceBuildFixture, MismatchingRecordingsAreLeftOut) {
   short_audio.audio.samples.resize(short_audio.audio.samples.size() / 2);
   EXPECT_FALSE(builder.add_recording(short_audio.text, short_audio.labels, short_audio.audio, &reason));
   EXPECT_EQ(reason, "the labels run past the end of the recording");
-  EXPECT_TRUE(builder.spec().units.empty());
+  EXPECT_TRUE(builder.recipe().units.empty());
   EXPECT_EQ(builder.recordings(), 0u);
 
   ASSERT_TRUE(builder.add_recording(good.text, good.labels, good.audio, &reason)) << reason;
@@ -341,7 +341,7 @@ TEST_F(VoiceBuildFixture, MismatchingRecordingsAreLeftOut) {
   EXPECT_FALSE(builder.add_recording(other_rate.text, other_rate.labels, other_rate.audio, &reason));
   EXPECT_EQ(reason, "its rate is 22050 Hz, the others' 16000 Hz");
   EXPECT_EQ(builder.recordings(), 1u);
-  for (const VoiceDbUnit& u : builder.spec().units) EXPECT_EQ(u.recording, 0u);
+  for (const VoiceDbUnit& u : builder.recipe().units) EXPECT_EQ(u.recording, 0u);
 }
 
 TEST_F(VoiceBuildFixture, UnitOverARecordFullIsLeftOutAndCounted) {
@@ -356,10 +356,10 @@ TEST_F(VoiceBuildFixture, UnitOverARecordFullIsLeftOutAndCounted) {
   std::string reason;
   ASSERT_TRUE(builder.add_recording(r.text, r.labels, r.audio, &reason)) << reason;
   EXPECT_EQ(builder.too_long(), 1u);
-  ASSERT_EQ(builder.spec().units.size(), r.labels.size() - 2);
+  ASSERT_EQ(builder.recipe().units.size(), r.labels.size() - 2);
   // The others keep their positions in the recording.
-  EXPECT_EQ(builder.spec().units[0].position, 1u);
-  EXPECT_EQ(builder.spec().units[0].diphone, r.labels[1].phone + "-" + r.labels[2].phone);
+  EXPECT_EQ(builder.recipe().units[0].position, 1u);
+  EXPECT_EQ(builder.recipe().units[0].diphone, r.labels[1].phone + "-" + r.labels[2].phone);
 }
 
 // The tool on a folder: good recordings are used, bad ones reported by name

@@ -87,17 +87,17 @@ struct Mapped {
   }
 };
 
-std::vector<uint8_t> build(const VoiceDbSpec& spec) {
+std::vector<uint8_t> build(const VoiceDbSpec& recipe) {
   std::vector<uint8_t> out;
   std::string error;
-  EXPECT_TRUE(voicedb_build(spec, &out, &error)) << error;
+  EXPECT_TRUE(voicedb_build(recipe, &out, &error)) << error;
   return out;
 }
 
 TEST(VoiceDb, EveryFieldRoundTripsThroughTheHostReader) {
-  VoiceDbSpec spec;
-  spec.units = {small_unit("t-o", 4, 1), small_unit("a-t", 4, 0), small_unit("a-t", 9, 3)};
-  Mapped m(build(spec));
+  VoiceDbSpec recipe;
+  recipe.units = {small_unit("t-o", 4, 1), small_unit("a-t", 4, 0), small_unit("a-t", 9, 3)};
+  Mapped m(build(recipe));
   HostVoiceDb db;
   std::string error;
   ASSERT_TRUE(voicedb_open(&m.db, &db, &error)) << error;
@@ -157,44 +157,44 @@ TEST(VoiceDb, EveryFieldRoundTripsThroughTheHostReader) {
   EXPECT_EQ(end.edge_c, 2);
   EXPECT_EQ(end.coef[15], 150);
   EXPECT_EQ(end.reserved[0], 7);
-  EXPECT_EQ(memcmp(&end, &spec.units[0].end_edge, sizeof end), 0);
+  EXPECT_EQ(memcmp(&end, &recipe.units[0].end_edge, sizeof end), 0);
 }
 
 TEST(VoiceDb, TheWriterRefusesUnitsThatDoNotFit) {
   std::vector<uint8_t> out;
   std::string error;
-  VoiceDbSpec spec;
-  spec.units = {small_unit("lj-lj-lj-x", 0, 0)};
-  EXPECT_FALSE(voicedb_build(spec, &out, &error));
+  VoiceDbSpec recipe;
+  recipe.units = {small_unit("lj-lj-lj-x", 0, 0)};
+  EXPECT_FALSE(voicedb_build(recipe, &out, &error));
   EXPECT_EQ(error, "diphone name 'lj-lj-lj-x' is empty or longer than 9 bytes");
-  spec.units = {small_unit("a-t", 0, 0)};
-  spec.units[0].samples.pop_back();
-  EXPECT_FALSE(voicedb_build(spec, &out, &error));
+  recipe.units = {small_unit("a-t", 0, 0)};
+  recipe.units[0].samples.pop_back();
+  EXPECT_FALSE(voicedb_build(recipe, &out, &error));
   EXPECT_EQ(error, "unit a-t: 8 samples instead of 9");
-  spec.units = {small_unit("a-t", 0, 0)};
-  spec.units[0].core_length = 70000;
-  EXPECT_FALSE(voicedb_build(spec, &out, &error));
-  spec.units = {small_unit("a-t", 0, 0)};
-  spec.codec_type = 14;
-  EXPECT_FALSE(voicedb_build(spec, &out, &error));
+  recipe.units = {small_unit("a-t", 0, 0)};
+  recipe.units[0].core_length = 70000;
+  EXPECT_FALSE(voicedb_build(recipe, &out, &error));
+  recipe.units = {small_unit("a-t", 0, 0)};
+  recipe.codec_type = 14;
+  EXPECT_FALSE(voicedb_build(recipe, &out, &error));
   EXPECT_EQ(error, "unit a-t: no SILK packets");
-  spec.codec_type = 8;
-  EXPECT_FALSE(voicedb_build(spec, &out, &error));
+  recipe.codec_type = 8;
+  EXPECT_FALSE(voicedb_build(recipe, &out, &error));
   EXPECT_EQ(error, "Vorbis coding needs the encoder tool");
-  spec.codec_type = 5;
-  EXPECT_FALSE(voicedb_build(spec, &out, &error));
+  recipe.codec_type = 5;
+  EXPECT_FALSE(voicedb_build(recipe, &out, &error));
 }
 
 TEST(VoiceDb, SilkPacketsGoScrambledIntoTheStoreAfterTheSections) {
-  VoiceDbSpec spec;
-  spec.codec_type = 14;
-  spec.checksum = 0x11223344;
+  VoiceDbSpec recipe;
+  recipe.codec_type = 14;
+  recipe.checksum = 0x11223344;
   VoiceDbUnit u = small_unit("a-t", 0, 0);
   u.samples.clear();
   u.packets = {{1, 2, 3, 4, 5, 6}, {9, 9, 9, 9, 9, 9, 9, 9}};
   u.skip = 5;
-  spec.units = {u};
-  Mapped m(build(spec));
+  recipe.units = {u};
+  Mapped m(build(recipe));
   HostVoiceDb db;
   std::string error;
   ASSERT_TRUE(voicedb_open(&m.db, &db, &error)) << error;
@@ -207,7 +207,7 @@ TEST(VoiceDb, SilkPacketsGoScrambledIntoTheStoreAfterTheSections) {
   EXPECT_EQ(offset + size, m.bytes.size());
   EXPECT_GE(offset, m.u32(96) + m.u32(100));  // beyond every section
   std::vector<uint8_t> first(m.bytes.begin() + offset + 2, m.bytes.begin() + offset + 8);
-  voicedb_scramble(first.data(), 6, spec.checksum);
+  voicedb_scramble(first.data(), 6, recipe.checksum);
   EXPECT_EQ(first, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
 }
 
@@ -233,9 +233,9 @@ TEST(VoiceDb, ScramblingUsesTheChecksumAndTheTailBytes) {
 }
 
 TEST(VoiceDb, TheReaderRejectsDamagedFiles) {
-  VoiceDbSpec spec;
-  spec.units = {small_unit("a-t", 0, 0), small_unit("t-o", 0, 1)};
-  const std::vector<uint8_t> good = build(spec);
+  VoiceDbSpec recipe;
+  recipe.units = {small_unit("a-t", 0, 0), small_unit("t-o", 0, 1)};
+  const std::vector<uint8_t> good = build(recipe);
   auto reject = [&](const char* what, auto damage) {
     Mapped m(good);
     damage(m);

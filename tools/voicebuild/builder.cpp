@@ -93,15 +93,15 @@ const char* VoiceBuilder::intern(const char* text) { return strings_.insert(text
 
 std::set<std::string> VoiceBuilder::diphones() const {
   std::set<std::string> out;
-  for (const VoiceDbUnit& u : spec_.units) out.insert(u.diphone);
+  for (const VoiceDbUnit& u : recipe_.units) out.insert(u.diphone);
   return out;
 }
 
 bool VoiceBuilder::add_recording(const std::string& text_utf8, const std::vector<PhoneLabel>& labels,
                                  const Recording& recording, std::string* reason) {
-  if (next_recording_ > 0 && recording.sample_rate != spec_.sample_rate) {
+  if (next_recording_ > 0 && recording.sample_rate != recipe_.sample_rate) {
     *reason = "its rate is " + std::to_string(recording.sample_rate) + " Hz, the others' " +
-              std::to_string(spec_.sample_rate) + " Hz";
+              std::to_string(recipe_.sample_rate) + " Hz";
     return false;
   }
   const double rate = recording.sample_rate;
@@ -148,7 +148,7 @@ bool VoiceBuilder::add_recording(const std::string& text_utf8, const std::vector
     boundary[i] = std::clamp(static_cast<size_t>(std::lround(labels[i].end * rate)), middle[i], middle[i + 1]);
 
   if (next_recording_ == 0) {
-    spec_.sample_rate = recording.sample_rate;
+    recipe_.sample_rate = recording.sample_rate;
     analyzer_ = std::make_unique<EdgeAnalyzer>(recording.sample_rate);
   }
   std::vector<JoinEdge> edges(n);
@@ -192,7 +192,7 @@ bool VoiceBuilder::add_recording(const std::string& text_utf8, const std::vector
     unit.pad_right = static_cast<uint32_t>(pad_right);
     unit.samples.assign(recording.samples.begin() + static_cast<long>(middle[i] - pad_left),
                         recording.samples.begin() + static_cast<long>(middle[i + 1] + pad_right));
-    spec_.units.push_back(std::move(unit));
+    recipe_.units.push_back(std::move(unit));
   }
   return true;
 }

@@ -106,10 +106,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   VoiceBuilder builder(front_end);
-  builder.spec().codec_type = codec;
-  builder.spec().vorbis_quality = quality;
-  builder.spec().vorbis_encoder = encoder.empty() ? host_tool_dir() + "/selvana-vorbis-encode" : encoder;
-  builder.spec().work_dir = scratch;
+  builder.recipe().codec_type = codec;
+  builder.recipe().vorbis_quality = quality;
+  builder.recipe().vorbis_encoder = encoder.empty() ? host_tool_dir() + "/selvana-vorbis-encode" : encoder;
+  builder.recipe().work_dir = scratch;
 
   size_t rejected = 0;
   auto reject = [&](const std::string& name, const std::string& why) {
@@ -142,13 +142,13 @@ int main(int argc, char** argv) {
     if (!builder.add_recording(text, labels, recording, &reason)) reject(name, reason);
     else if (verbose) fprintf(stderr, "selvana-voicebuild: %s: %zu phones\n", name.c_str(), labels.size());
   }
-  const VoiceDbSpec& spec = builder.spec();
-  if (spec.units.empty()) {
+  const VoiceDbSpec& recipe = builder.recipe();
+  if (recipe.units.empty()) {
     fprintf(stderr, "selvana-voicebuild: no usable recordings in %s\n", in_dir.c_str());
     return 1;
   }
 
-  const std::string path = unitdb_voice_path(voice_dir, spec.name, spec.checksum);
+  const std::string path = unitdb_voice_path(voice_dir, recipe.name, recipe.checksum);
   const std::string partial = path + ".partial";
   // A failed write leaves no folder behind that would look like a voice
   // (only folders that are empty are removed).
@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
     fs::remove(fs::path(path).parent_path().parent_path(), ec);
     return 1;
   };
-  if (!voicedb_write(partial, spec, &error)) return fail(error);
+  if (!voicedb_write(partial, recipe, &error)) return fail(error);
   fs::rename(partial, path, ec);
   if (ec) return fail("cannot write " + path);
   const std::set<std::string> have = builder.diphones();
@@ -167,8 +167,8 @@ int main(int argc, char** argv) {
   printf("recordings: %u used, %zu left out\n", builder.recordings(), rejected);
   if (builder.too_long())
     printf("units: %zu left out, longer than 65535 samples (very long pauses)\n", builder.too_long());
-  printf("units: %zu of %zu diphones, codec %u, %u Hz, %ju bytes\n", spec.units.size(), have.size(), codec,
-         spec.sample_rate, static_cast<uintmax_t>(fs::file_size(path, ec)));
+  printf("units: %zu of %zu diphones, codec %u, %u Hz, %ju bytes\n", recipe.units.size(), have.size(), codec,
+         recipe.sample_rate, static_cast<uintmax_t>(fs::file_size(path, ec)));
   if (!corpus.empty()) {
     bool ok = false;
     std::vector<std::string> sentences = read_sentences(corpus, &ok);
