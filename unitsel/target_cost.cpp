@@ -2,19 +2,26 @@
 // scaling are single-precision products truncated toward zero.
 //
 // The function runs for every unit instance of every candidate, on records
-// whose values change from call to call, so the integer rules are written as
+// whose values change from call to call, so the rules are written as
 // straight-line arithmetic: each computes its term and a 0/1 condition
 // selects it, which the compiler turns into flag and select instructions
-// rather than branches that the processor would mispredict.  String tests
-// stop at the first differing byte, and the tone strings are only read when
-// the tone terms apply.  It never allocates.
+// rather than branches that the processor would mispredict.  The eighteen
+// byte members are compared sixteen lanes at a time where SSE2 is available.
+// Strings equal when they are the same pointer, which a host that keeps one
+// copy of each string makes the usual case; bytes are compared only when the
+// first bytes agree at different addresses.  It never allocates.
 #include "unitsel/target_cost.h"
 
 #include <cmath>
+#include <cstddef>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "unitsel/text_match.h"
 
-using unitsel::str_differs;
+using unitsel::same_text;
 using unitsel::str_is;
 
 namespace {
@@ -28,20 +35,9 @@ inline uint32_t bit(bool b) { return b ? 1u : 0u; }
 
 // Level rules tell 0, 1 and "2 or more" apart: `one_over` when the target's
 // level is exactly 1 and the unit's 2 or more, `over_one` for the opposite
-// case.  A level's class is min(level, 2); the rule is a 3 x 3 table.
-struct LevelRule {
-  uint16_t cost[3][3];
-};
-constexpr LevelRule level_rule(uint16_t one_over, uint16_t over_one) {
-  return LevelRule{{{0, 0, 0}, {0, 0, one_over}, {0, over_one, 0}}};
-}
-constexpr LevelRule kLevel1 = level_rule(2, 2);
-constexpr LevelRule kLevel2 = level_rule(10, 3);
-constexpr LevelRule kLevel34 = level_rule(2, 1);
-constexpr LevelRule kLevel56 = level_rule(1, 1);
-
-inline uint32_t level_cost(const LevelRule& rule, uint8_t t, uint8_t u) {
-  return rule.cost[t < 2 ? t : 2][u < 2 ? u : 2];
+// case.
+inline uint32_t level_cost(uint8_t t, uint8_t u, uint32_t one_over, uint32_t over_one) {
+  return bit((t == 1) & (u > 1)) * one_over + bit((t > 1) & (u == 1)) * over_one;
 }
 
 inline bool is_content(const char* gpos) { return str_is(gpos, "content"); }
@@ -58,23 +54,36 @@ inline uint32_t term_if(bool on, float value) {
 // no finite ratio) adds nothing.  Only measures of opposite sign can push r
 // past 1: r is then held at 10^6, which keeps every term inside the range of
 // the conversions.
-uint32_t length_cost(float x, float y) {
+//
+// Each side of the rule is a sum of up to four terms a r - b, each used above
+// its threshold and truncated on its own; the side is chosen first and only
+// its terms are computed (an unused fourth term has an infinite threshold).
+struct LengthTerms {
+  float scale[4], offset[4], above[4];
+};
+constexpr LengthTerms kLengthTerms[2] = {
+    // The target at least as long as the unit.
+    {{150.0f, 150.0f, 360.0f, 0.0f}, {0.0f, 22.5f, 126.0f, 0.0f}, {-1.0f, 0.15f, 0.35f, INFINITY}},
+    // The unit longer than the target.
+    {{250.0f, 120.0f, 150.0f, 300.0f}, {0.0f, 24.0f, 45.0f, 120.0f}, {-1.0f, 0.2f, 0.3f, 0.4f}},
+};
+
+inline uint32_t length_cost(float x, float y) {
   float sum = x + y;
   float r = (x - y) / (sum != 0.0f ? sum : 1.0f);
   r = std::fabs(r);
   bool valid = (sum != 0.0f) & (r == r);
   r = valid ? (r > 1.0e6f ? 1.0e6f : r) : 0.0f;
 
-  uint32_t target_longer = term_if(true, 150.0f * r) + term_if(r > 0.15f, 150.0f * r - 22.5f) +
-                           term_if(r > 0.35f, 360.0f * r - 126.0f);
-  uint32_t unit_longer = term_if(true, 250.0f * r) + term_if(r > 0.2f, 120.0f * r - 24.0f) +
-                         term_if(r > 0.3f, 150.0f * r - 45.0f) + term_if(r > 0.4f, 300.0f * r - 120.0f);
-  return x >= y ? target_longer : unit_longer;
+  const LengthTerms& side = kLengthTerms[x >= y ? 0 : 1];
+  uint32_t cost = 0;
+  for (int k = 0; k < 4; ++k) cost += term_if(r > side.above[k], side.scale[k] * r - side.offset[k]);
+  return cost;
 }
 
 // Tone terms, used only when the unit carries `level4` = 1.
 inline uint32_t tone_cost(const SegmentTarget* t, const SegmentTarget* u, bool u_vowel, bool u_voiceless) {
-  uint32_t tone = 10 * bit(str_differs(t->tone, u->tone));
+  uint32_t tone = same_text(t->tone, u->tone) ? 0 : 10;
   const bool u_low_star = str_is(u->tone, "L*");
   const bool u_low = str_is(u->tone, "L");
   const bool t_low_star = str_is(t->tone, "L*");
@@ -97,13 +106,125 @@ inline uint32_t tone_cost(const SegmentTarget* t, const SegmentTarget* u, bool u
 
 }  // namespace
 
+uint32_t segment_byte_terms_portable(const SegmentTarget* t, const SegmentTarget* u) {
+  uint32_t cost = 3 * (absdiff(t->pos1, u->pos1) + absdiff(t->pos2, u->pos2) + absdiff(t->pos3, u->pos3));
+  cost += 5 * bit(t->mark != u->mark);
+  cost += 2 * (absdiff(t->pos4, u->pos4) + absdiff(t->pos5, u->pos5));
+  cost += level_cost(t->level1, u->level1, 2, 2);
+  cost += level_cost(t->level2, u->level2, 10, 3);
+  cost += bit(t->flag1 != u->flag1) + bit(t->flag2 != u->flag2);
+  cost += 3 * absdiff(t->label_value, u->label_value);
+  cost += bit(t->flag3 != u->flag3);
+  cost += level_cost(t->level3, u->level3, 2, 1);
+  cost += level_cost(t->level4, u->level4, 2, 1);
+  cost += bit(t->flag4 != u->flag4) + bit(t->flag5 != u->flag5);
+  cost += level_cost(t->level5, u->level5, 1, 1);
+  cost += level_cost(t->level6, u->level6, 1, 1);
+  return cost;
+}
+
+#if defined(__SSE2__)
+
+// The byte members lie in three groups of the record, each followed by spare
+// bytes inside the record: pos1 to flag2 (10 bytes, 6 spare), flag3 to level4
+// (3, 5 spare) and flag4 to level6 (4, 4 spare).  Two 16-byte vectors hold
+// them, with label_value put into the first group's spare lanes:
+//
+//   lane      0    1    2    3    4    5    6      7      8     9     10
+//   first     pos1 pos2 pos3 mark pos4 pos5 level1 level2 flag1 flag2 label_value
+//   second    flag3 level3 level4 (spare x 5) flag4 flag5 level5 level6
+//
+// Each lane has one kind of rule; the weights below say which.
+static_assert(offsetof(SegmentTarget, flag2) == offsetof(SegmentTarget, pos1) + 9 &&
+              offsetof(SegmentTarget, spare0) + sizeof(SegmentTarget::spare0) == offsetof(SegmentTarget, pos1) + 16);
+static_assert(offsetof(SegmentTarget, level4) == offsetof(SegmentTarget, flag3) + 2 &&
+              offsetof(SegmentTarget, spare2) + sizeof(SegmentTarget::spare2) == offsetof(SegmentTarget, flag3) + 8);
+static_assert(offsetof(SegmentTarget, level6) == offsetof(SegmentTarget, flag4) + 3 &&
+              offsetof(SegmentTarget, spare3) + sizeof(SegmentTarget::spare3) == offsetof(SegmentTarget, flag4) + 8);
+
+namespace {
+
+struct ByteLanes {
+  __m128i first, second;
+};
+
+inline ByteLanes byte_lanes(const SegmentTarget* b) {
+  __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&b->pos1));
+  first = _mm_insert_epi16(first, b->label_value, 5);
+  const __m128i second = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&b->flag3)),
+                                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&b->flag4)));
+  return {first, second};
+}
+
+// Per lane: the weight of a difference (flags, mark), of a level rule
+// (target 1 against unit above 1, and the reverse), and which lanes count
+// absolute differences three times and which at least twice.
+struct LaneWeights {
+  __m128i differs, one_over, over_one, abs_twice, abs_thrice;
+};
+
+inline __m128i lanes(int8_t l0, int8_t l1, int8_t l2, int8_t l3, int8_t l4, int8_t l5, int8_t l6, int8_t l7,
+                     int8_t l8, int8_t l9, int8_t l10, int8_t l11) {
+  return _mm_setr_epi8(l0, l1, l2, l3, l4, l5, l6, l7, l8, l9, l10, l11, 0, 0, 0, 0);
+}
+
+inline LaneWeights first_weights() {
+  const int8_t A = -1;
+  return {lanes(0, 0, 0, 5, 0, 0, 0, 0, 1, 1, 0, 0),  //
+          lanes(0, 0, 0, 0, 0, 0, 2, 10, 0, 0, 0, 0),  //
+          lanes(0, 0, 0, 0, 0, 0, 2, 3, 0, 0, 0, 0),   //
+          lanes(A, A, A, 0, A, A, 0, 0, 0, 0, A, 0),   //
+          lanes(A, A, A, 0, 0, 0, 0, 0, 0, 0, A, 0)};
+}
+
+inline LaneWeights second_weights() {
+  const __m128i none = _mm_setzero_si128();
+  return {lanes(1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0),  //
+          lanes(0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 1, 1),  //
+          lanes(0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 1),  //
+          none, none};
+}
+
+// The lane sums of one vector pair, as two 64-bit halves to be added.
+inline __m128i lane_terms(__m128i t, __m128i u, const LaneWeights& w) {
+  const __m128i one = _mm_set1_epi8(1), two = _mm_set1_epi8(2), zero = _mm_setzero_si128();
+  const __m128i equal = _mm_cmpeq_epi8(t, u);
+  const __m128i t_one = _mm_cmpeq_epi8(t, one), u_one = _mm_cmpeq_epi8(u, one);
+  const __m128i t_over = _mm_cmpeq_epi8(_mm_max_epu8(t, two), t);  // t >= 2
+  const __m128i u_over = _mm_cmpeq_epi8(_mm_max_epu8(u, two), u);
+  // At most one of the three rules applies to a lane, so the weights are
+  // merged with OR and summed once.
+  const __m128i picked = _mm_or_si128(_mm_andnot_si128(equal, w.differs),
+                                      _mm_or_si128(_mm_and_si128(_mm_and_si128(t_one, u_over), w.one_over),
+                                                   _mm_and_si128(_mm_and_si128(t_over, u_one), w.over_one)));
+  const __m128i delta = _mm_or_si128(_mm_subs_epu8(t, u), _mm_subs_epu8(u, t));
+  const __m128i twice = _mm_sad_epu8(_mm_and_si128(delta, w.abs_twice), zero);
+  const __m128i thrice = _mm_sad_epu8(_mm_and_si128(delta, w.abs_thrice), zero);
+  return _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(picked, zero), thrice), _mm_add_epi64(twice, twice));
+}
+
+}  // namespace
+
+uint32_t segment_byte_terms(const SegmentTarget* t, const SegmentTarget* u) {
+  const ByteLanes a = byte_lanes(t), b = byte_lanes(u);
+  const __m128i sum =
+      _mm_add_epi64(lane_terms(a.first, b.first, first_weights()), lane_terms(a.second, b.second, second_weights()));
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sum, sum)));
+}
+
+#else
+
+uint32_t segment_byte_terms(const SegmentTarget* t, const SegmentTarget* u) { return segment_byte_terms_portable(t, u); }
+
+#endif
+
 uint32_t segment_cost_unscaled(const SegmentTarget* t, const SegmentTarget* u) {
   const bool u_vowel = u->ph_vc[0] == '+';
   const bool u_voiceless = u->ph_cvox[0] == '-';
 
   // Phonetic context and its multipliers, tested on the target.
-  uint32_t c = 3 * (bit(str_differs(t->pp_name, u->pp_name)) + bit(str_differs(t->nn_name, u->nn_name))) +
-               7 * (bit(str_differs(t->p_name, u->p_name)) + bit(str_differs(t->n_name, u->n_name)));
+  uint32_t c = 3 * (bit(!same_text(t->pp_name, u->pp_name)) + bit(!same_text(t->nn_name, u->nn_name))) +
+               7 * (bit(!same_text(t->p_name, u->p_name)) + bit(!same_text(t->n_name, u->n_name)));
   const bool name_r = str_is(t->name, "r");
   const bool oh_before_n = str_is(t->name, "oh") & str_is(t->n_name, "n");
   c *= name_r ? 5 : (oh_before_n ? 3 : 1);
@@ -112,28 +233,16 @@ uint32_t segment_cost_unscaled(const SegmentTarget* t, const SegmentTarget* u) {
                              str_is(t->n_name, "en") | str_is(t->p_name, "j") | str_is(t->n_name, "j");
   c *= next_to_r ? (u_vowel ? 10 : 5) : (next_to_nasal ? 3 : 1);
 
-  uint32_t cost = c + 3 * (absdiff(t->pos1, u->pos1) + absdiff(t->pos2, u->pos2) + absdiff(t->pos3, u->pos3));
-  cost += bit(t->mark != u->mark) * (5 + 1000 * bit(u_vowel));
-  cost += 2 * (absdiff(t->pos4, u->pos4) + absdiff(t->pos5, u->pos5));
-  cost += level_cost(kLevel1, t->level1, u->level1);
-  cost += level_cost(kLevel2, t->level2, u->level2);
-  cost += bit(t->flag1 != u->flag1) + bit(t->flag2 != u->flag2);
-  cost += 3 * (bit(str_differs(t->label, u->label)) + absdiff(t->label_value, u->label_value));
-  cost += bit(t->flag3 != u->flag3);
-  cost += level_cost(kLevel34, t->level3, u->level3);
-  cost += level_cost(kLevel34, t->level4, u->level4);
-  cost += bit(t->flag4 != u->flag4);
+  uint32_t cost = c + segment_byte_terms(t, u);
+  cost += 1000 * bit((t->mark != u->mark) & u_vowel);
+  cost += 3 * bit(!same_text(t->label, u->label));
 
-  // Part of speech.
+  // Part of speech.  The same string on both sides leaves nothing to add.
   const bool u_content = is_content(u->gpos);
   cost += 50 * bit(is_content(t->gpos) != u_content);
   cost += 3 * bit(is_content(t->gpos_p) != is_content(u->gpos_p));
   cost += 3 * bit(is_content(t->gpos_n) != is_content(u->gpos_n));
-  if (!u_content && str_differs(u->gpos, t->gpos)) cost += 10;
-
-  cost += bit(t->flag5 != u->flag5);
-  cost += level_cost(kLevel56, t->level5, u->level5);
-  cost += level_cost(kLevel56, t->level6, u->level6);
+  cost += 10 * bit(!u_content && !same_text(u->gpos, t->gpos));
 
   if (u->level4 == 1) cost += tone_cost(t, u, u_vowel, u_voiceless);
 

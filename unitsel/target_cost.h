@@ -10,6 +10,13 @@
 // The penalties of one phone summed, before the final scaling by 0.4.
 uint32_t segment_cost_unscaled(const SegmentTarget* t, const SegmentTarget* u);
 
+// The penalties of one phone that read only its byte members (positions,
+// mark, levels, flags, label_value), without the surcharge of a mark
+// mismatch on a vowel; vectorised where the processor allows, and the same
+// sum written member by member.
+uint32_t segment_byte_terms(const SegmentTarget* t, const SegmentTarget* u);
+uint32_t segment_byte_terms_portable(const SegmentTarget* t, const SegmentTarget* u);
+
 // Cost of one phone: target block `t` against unit block `u`.
 uint32_t segment_cost(const SegmentTarget* t, const SegmentTarget* u);
 
