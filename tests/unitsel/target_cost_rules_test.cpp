@@ -194,6 +194,18 @@ TEST(SegmentCostRules, AgreeWithTheRulesOnRandomBlocks) {
   }
 }
 
+// The vector form of the byte terms and the member-by-member form that
+// other processors use give the same sum.
+TEST(SegmentCostRules, BothFormsOfTheByteTermsAgree) {
+  std::mt19937 rng(5);
+  for (int k = 0; k < 50000; ++k) {
+    ExactBlock t, u;
+    t.set(rng, nullptr);
+    u.set(rng, &t);
+    ASSERT_EQ(segment_byte_terms(&t.rec, &u.rec), segment_byte_terms_portable(&t.rec, &u.rec)) << "round " << k;
+  }
+}
+
 TEST(SegmentCostRules, TargetCostAddsTheBoundaryPatternOnRandomBlocks) {
   std::mt19937 rng(77);
   for (int k = 0; k < 20000; ++k) {
