@@ -169,6 +169,7 @@ bool synth_utterance(const SynthEngine& engine, Value* state, Utterance* utteran
   if (count > 0) {
     targets = static_cast<SegmentTarget*>(synth_block(ws, static_cast<int32_t>(sizeof(SegmentTarget)) * count));
     targets_fill(utterance, targets, count);
+    voicedb_share_texts(engine.db, targets, count);
   }
   return synth_targets(engine, state, targets, count, notes, error, times);
 }

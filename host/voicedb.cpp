@@ -1,5 +1,6 @@
 #include "host/voicedb.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -117,6 +118,9 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
   db->recording_count = recordings;
   db->sample_rate = file->sample_rate;
   db->codec_type = codec;
+  for (uint32_t at = 0; at < string_size; at += static_cast<uint32_t>(strlen(reinterpret_cast<const char*>(strings + at))) + 1)
+    db->texts.push_back(reinterpret_cast<const char*>(strings + at));
+  std::sort(db->texts.begin(), db->texts.end(), [](const char* a, const char* b) { return strcmp(a, b) < 0; });
   return true;
 }
 
@@ -199,4 +203,21 @@ JoinEdge voicedb_edge(const HostVoiceDb& db, uint32_t instance, int edge) {
   out.edge_c = le16(e + 14);
   memcpy(out.coef, e + 16, 16);
   return out;
+}
+
+void voicedb_share_texts(const HostVoiceDb& db, SegmentTarget* targets, int32_t count) {
+  auto shared = [&db](const char* s) {
+    auto at = std::lower_bound(db.texts.begin(), db.texts.end(), s,
+                               [](const char* a, const char* b) { return strcmp(a, b) < 0; });
+    return at != db.texts.end() && strcmp(*at, s) == 0 ? *at : s;
+  };
+  for (int32_t k = 0; k < count; ++k) {
+    SegmentTarget& t = targets[k];
+    for (const char* SegmentTarget::*m :
+         {&SegmentTarget::pp_name, &SegmentTarget::p_name, &SegmentTarget::name, &SegmentTarget::n_name,
+          &SegmentTarget::nn_name, &SegmentTarget::label, &SegmentTarget::gpos_p, &SegmentTarget::gpos,
+          &SegmentTarget::gpos_n, &SegmentTarget::tone, &SegmentTarget::ph_vc, &SegmentTarget::ph_cvox,
+          &SegmentTarget::ph_ctype})
+      t.*m = shared(t.*m);
+  }
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/contract.h"
 
@@ -22,6 +23,8 @@ struct HostVoiceDb {
   uint32_t recording_count = 0;
   uint32_t sample_rate = 0;
   uint32_t codec_type = 0;
+  // The table's strings in byte order, to find a target's text in it.
+  std::vector<const char*> texts;
 };
 
 // One unit instance as the search and the audio stage use it.
@@ -45,5 +48,10 @@ VoiceDbInstance voicedb_instance(const HostVoiceDb& db, uint32_t instance);
 // Side 0 is the left phone, 1 the right one.  Strings point into the
 // database's string table.
 void voicedb_unit_block(const HostVoiceDb& db, uint32_t instance, int side, SegmentTarget* out);
+// Points the strings of `targets` at the equal strings of the database's
+// table where there are any.  The table holds each text once, so the costs
+// then find equal texts of targets and units at equal addresses.
+void voicedb_share_texts(const HostVoiceDb& db, SegmentTarget* targets, int32_t count);
+
 // Edge 0 is at the unit's start (the left phone's middle), 1 at its end.
 JoinEdge voicedb_edge(const HostVoiceDb& db, uint32_t instance, int edge);

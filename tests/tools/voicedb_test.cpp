@@ -160,6 +160,41 @@ TEST(VoiceDb, EveryFieldRoundTripsThroughTheHostReader) {
   EXPECT_EQ(memcmp(&end, &recipe.units[0].end_edge, sizeof end), 0);
 }
 
+TEST(VoiceDb, TargetsShareTheTableTextsTheyHave) {
+  VoiceDbSpec recipe;
+  recipe.units = {small_unit("a-t", 4, 0), small_unit("t-o", 4, 1)};
+  Mapped m(build(recipe));
+  HostVoiceDb db;
+  std::string error;
+  ASSERT_TRUE(voicedb_open(&m.db, &db, &error)) << error;
+  SegmentTarget unit;
+  voicedb_unit_block(db, 0, 0, &unit);
+
+  // Texts at addresses of their own, as an utterance holds them.
+  std::string texts[] = {"pau", "s", "a", "o", "pau", ",", "det", "content", "0", "L*", "+", "0", "0"};
+  std::string absent = "zz", empty;
+  SegmentTarget targets[2]{};
+  const char* SegmentTarget::*members[] = {
+      &SegmentTarget::pp_name, &SegmentTarget::p_name, &SegmentTarget::name,   &SegmentTarget::n_name,
+      &SegmentTarget::nn_name, &SegmentTarget::label,  &SegmentTarget::gpos_p, &SegmentTarget::gpos,
+      &SegmentTarget::gpos_n,  &SegmentTarget::tone,   &SegmentTarget::ph_vc,  &SegmentTarget::ph_cvox,
+      &SegmentTarget::ph_ctype};
+  for (int k = 0; k < 13; ++k) targets[0].*members[k] = targets[1].*members[k] = texts[k].c_str();
+  targets[1].name = absent.c_str();
+  targets[1].label = empty.c_str();
+  voicedb_share_texts(db, targets, 2);
+
+  for (int k = 0; k < 13; ++k) {
+    EXPECT_EQ(targets[0].*members[k], unit.*members[k]) << "member " << k;
+    EXPECT_STREQ(targets[0].*members[k], texts[k].c_str());
+  }
+  // A text the table lacks stays where it was; the empty text is in every table.
+  EXPECT_EQ(targets[1].name, absent.c_str());
+  EXPECT_EQ(targets[1].gpos, unit.gpos);
+  EXPECT_STREQ(targets[1].label, "");
+  EXPECT_NE(targets[1].label, empty.c_str());
+}
+
 TEST(VoiceDb, TheWriterRefusesUnitsThatDoNotFit) {
   std::vector<uint8_t> out;
   std::string error;
