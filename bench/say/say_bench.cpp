@@ -9,10 +9,11 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/search.h"
@@ -136,6 +137,7 @@ void BM_SelvanaSearchOnly(benchmark::State& state) {
       int32_t n = targets_count(u);
       auto* targets = static_cast<SegmentTarget*>(synth_block(synth_state(st), static_cast<int32_t>(sizeof(SegmentTarget)) * n));
       targets_fill(u, targets, n);
+      voicedb_share_texts(e.engine.db, targets, n);
       SearchPlan* plan = search_prepare(synth_state(st), e.engine.voice, e.engine.graph_fn, e.engine.db, targets, n,
                                         e.engine.beam, nullptr);
       search_run(plan);
@@ -148,6 +150,88 @@ void BM_SelvanaSearchOnly(benchmark::State& state) {
   for (Utterance* u : utts) utterance_delete(u);
 }
 BENCHMARK(BM_SelvanaSearchOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The target cost on the calls a search really makes: every option of the
+// paragraph's diphones, the candidate's target blocks against the unit's
+// blocks from the voice database, in search order.  BM_Baseline_TargetCall
+// makes a trivial call on the same records in the same order.
+struct TargetCalls {
+  std::vector<const SegmentTarget*> targets;  // left, right per call
+  std::vector<SegmentTarget> units;           // left, right per call
+  std::vector<Value*> states;                 // keep the candidate graphs alive
+  TargetCostFn fn = nullptr;
+  double equal_context = 0;  // share of unit context phones equal to the target's
+
+  explicit TargetCalls(Engine& e) {
+    std::string error;
+    int64_t same = 0, compared = 0;
+    for (const char* s : kParagraph) {
+      Utterance* u = synth_front_end(e.engine, {{utf8_to_latin9(s, nullptr), {}}}, nullptr, &error);
+      Value* st = synth_state_new();
+      states.push_back(st);
+      int32_t n = targets_count(u);
+      auto* t = static_cast<SegmentTarget*>(synth_block(synth_state(st), static_cast<int32_t>(sizeof(SegmentTarget)) * n));
+      targets_fill(u, t, n);
+      voicedb_share_texts(e.engine.db, t, n);
+      SearchPlan* plan = search_prepare(synth_state(st), e.engine.voice, e.engine.graph_fn, e.engine.db, t, n,
+                                        e.engine.beam, nullptr);
+      fn = plan->target_cost;
+      for (int32_t k = 0; k < plan->first[plan->positions]; ++k) {
+        const SearchOption& o = plan->options[k];
+        if (!o.candidate) continue;
+        SegmentTarget l, r;
+        voicedb_unit_block(e.engine.db, o.instance, 0, &l);
+        voicedb_unit_block(e.engine.db, o.instance, 1, &r);
+        targets.push_back(&o.candidate->left);
+        targets.push_back(&o.candidate->right);
+        units.push_back(l);
+        units.push_back(r);
+        for (const auto& [a, b] : {std::pair{&o.candidate->left, &l}, std::pair{&o.candidate->right, &r}})
+          for (auto m : {&SegmentTarget::pp_name, &SegmentTarget::p_name, &SegmentTarget::n_name, &SegmentTarget::nn_name}) {
+            same += std::strcmp(a->*m, b->*m) == 0;
+            ++compared;
+          }
+      }
+      utterance_delete(u);
+    }
+    equal_context = compared ? static_cast<double>(same) / static_cast<double>(compared) : 0;
+  }
+  ~TargetCalls() {
+    for (Value* st : states) value_release(st);
+  }
+};
+
+__attribute__((noinline)) uint32_t trivial_target(const SegmentTarget* a, const SegmentTarget* b,
+                                                  const SegmentTarget* c, const SegmentTarget* d) {
+  return a->pos1 + b->pos2 + c->pos3 + d->mark;
+}
+
+void run_target_calls(benchmark::State& state, bool baseline) {
+  Engine& e = engine(state.range(0) == 1);
+  if (!e.ready) {
+    state.SkipWithError(e.error.c_str());
+    return;
+  }
+  static TargetCalls* calls[2] = {nullptr, nullptr};
+  TargetCalls*& c = calls[state.range(0) == 1];
+  if (!c) c = new TargetCalls(e);
+  TargetCostFn fn = baseline ? trivial_target : c->fn;
+  benchmark::DoNotOptimize(fn);
+  const size_t n = c->units.size() / 2;
+  size_t k = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(fn(c->targets[2 * k], c->targets[2 * k + 1], &c->units[2 * k], &c->units[2 * k + 1]));
+    if (++k == n) k = 0;
+  }
+  state.counters["calls"] = static_cast<double>(n);
+  state.counters["equal_context"] = c->equal_context;
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_Baseline_TargetCall(benchmark::State& state) { run_target_calls(state, true); }
+void BM_TargetCostOnVoice(benchmark::State& state) { run_target_calls(state, false); }
+BENCHMARK(BM_Baseline_TargetCall)->Arg(0)->Arg(1);
+BENCHMARK(BM_TargetCostOnVoice)->Arg(0)->Arg(1);
 
 #ifdef SELVANA_HAVE_ESPEAK_NG
 int64_t g_espeak_samples = 0;
