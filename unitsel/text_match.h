@@ -16,13 +16,21 @@ inline bool str_eq(const char* a, const char* b) {
   return true;
 }
 
+// Hides a value from the optimiser, so that a condition built from two
+// tests stays one branch instead of being split into two, one of which would
+// depend on the data.
+inline unsigned opaque(unsigned v) {
+  asm("" : "+r"(v));
+  return v;
+}
+
 // The same test, first on the pointers: strings that a host keeps once are
 // equal exactly when their pointers are, and then the bytes are only read
-// when the first ones agree at different addresses (a rare case, so the
+// when the first ones agree at different addresses (a rare case, so the one
 // branch is predicted well).
 inline bool same_text(const char* a, const char* b) {
-  const bool same = a == b;
-  if (__builtin_expect(!same & (*a == *b), 0)) return str_eq(a, b);
+  const unsigned same = a == b;
+  if (__builtin_expect(opaque((same ^ 1u) & static_cast<unsigned>(*a == *b)), 0)) return str_eq(a, b);
   return same;
 }
 
