@@ -217,28 +217,33 @@ SegmentTarget unit_like(std::mt19937& rng, StringPool& pool, const SegmentTarget
 constexpr size_t kGroups = 64;
 constexpr size_t kInstances = 32;
 
+// With `shared`, targets and units take their strings from one pool, as a
+// host that keeps each text once (and points the targets at the database's
+// texts) gives them; otherwise equal texts lie at different addresses.
 struct SweepData {
-  SweepData() {
+  explicit SweepData(bool shared) {
     std::mt19937 rng(4242);
+    StringPool& unit_pool = shared ? target_strings : unit_strings;
     targets = random_targets(rng, target_strings, kGroups + 1);
     for (size_t g = 0; g < kGroups; ++g)
       for (size_t k = 0; k < kInstances; ++k) {
-        units.push_back(unit_like(rng, unit_strings, targets[g]));
-        units.push_back(unit_like(rng, unit_strings, targets[g + 1]));
+        units.push_back(unit_like(rng, unit_pool, targets[g]));
+        units.push_back(unit_like(rng, unit_pool, targets[g + 1]));
       }
   }
   StringPool target_strings, unit_strings;
   std::vector<SegmentTarget> targets, units;
 };
 
-const SweepData& sweep_data() {
-  static const SweepData data;
-  return data;
+const SweepData& sweep_data(bool shared) {
+  static const SweepData separate(false), one_pool(true);
+  return shared ? one_pool : separate;
 }
 
+// state.range(0): 1 when targets and units share their strings.
 template <typename Fn>
 void run_sweep(benchmark::State& state, Fn fn) {
-  const SweepData& d = sweep_data();
+  const SweepData& d = sweep_data(state.range(0) == 1);
   size_t g = 0, k = 0;
   for (auto _ : state) {
     const SegmentTarget* u = &d.units[2 * (g * kInstances + k)];
@@ -256,14 +261,14 @@ void BM_Baseline_TargetCallSweep(benchmark::State& state) {
   benchmark::DoNotOptimize(fn);
   run_sweep(state, fn);
 }
-BENCHMARK(BM_Baseline_TargetCallSweep);
+BENCHMARK(BM_Baseline_TargetCallSweep)->Arg(0)->Arg(1);
 
 void BM_TargetCostSweep(benchmark::State& state) {
   TargetCostFn fn = target_cost;
   benchmark::DoNotOptimize(fn);
   run_sweep(state, fn);
 }
-BENCHMARK(BM_TargetCostSweep);
+BENCHMARK(BM_TargetCostSweep)->Arg(0)->Arg(1);
 
 struct EdgeData {
   EdgeData() {
