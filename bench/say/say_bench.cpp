@@ -79,6 +79,18 @@ Engine& engine(bool recorded = false) {
   return recorded ? real : synthetic;
 }
 
+// The search plan of one utterance in the synthesis state `st`, its targets
+// filled and pointed at the database's texts as synthesis does.
+SearchPlan* prepare_plan(Engine& e, Utterance* u, Value* st) {
+  const int32_t n = targets_count(u);
+  auto* targets =
+      static_cast<SegmentTarget*>(synth_block(synth_state(st), static_cast<int32_t>(sizeof(SegmentTarget)) * n));
+  targets_fill(u, targets, n);
+  voicedb_share_texts(e.engine.db, targets, n);
+  return search_prepare(synth_state(st), e.engine.voice, e.engine.graph_fn, e.engine.db, targets, n, e.engine.beam,
+                        nullptr);
+}
+
 // state.range(0): 0 for the synthetic voice, 1 for the recorded default voice.
 void BM_SelvanaSay(benchmark::State& state) {
   Engine& e = engine(state.range(0) == 1);
@@ -134,12 +146,7 @@ void BM_SelvanaSearchOnly(benchmark::State& state) {
   for (auto _ : state) {
     for (Utterance* u : utts) {
       Value* st = synth_state_new();
-      int32_t n = targets_count(u);
-      auto* targets = static_cast<SegmentTarget*>(synth_block(synth_state(st), static_cast<int32_t>(sizeof(SegmentTarget)) * n));
-      targets_fill(u, targets, n);
-      voicedb_share_texts(e.engine.db, targets, n);
-      SearchPlan* plan = search_prepare(synth_state(st), e.engine.voice, e.engine.graph_fn, e.engine.db, targets, n,
-                                        e.engine.beam, nullptr);
+      SearchPlan* plan = prepare_plan(e, u, st);
       search_run(plan);
       options += plan->first[plan->positions];
       benchmark::DoNotOptimize(plan->cost);
@@ -169,12 +176,7 @@ struct TargetCalls {
       Utterance* u = synth_front_end(e.engine, {{utf8_to_latin9(s, nullptr), {}}}, nullptr, &error);
       Value* st = synth_state_new();
       states.push_back(st);
-      int32_t n = targets_count(u);
-      auto* t = static_cast<SegmentTarget*>(synth_block(synth_state(st), static_cast<int32_t>(sizeof(SegmentTarget)) * n));
-      targets_fill(u, t, n);
-      voicedb_share_texts(e.engine.db, t, n);
-      SearchPlan* plan = search_prepare(synth_state(st), e.engine.voice, e.engine.graph_fn, e.engine.db, t, n,
-                                        e.engine.beam, nullptr);
+      SearchPlan* plan = prepare_plan(e, u, st);
       fn = plan->target_cost;
       for (int32_t k = 0; k < plan->first[plan->positions]; ++k) {
         const SearchOption& o = plan->options[k];
