@@ -176,11 +176,10 @@ inline ByteLanes byte_lanes(const SegmentTarget* b) {
   return {first, second};
 }
 
-// Per lane: the weight of a difference (flags, mark), of a level rule
-// (target 1 against unit above 1, and the reverse), and which lanes count
-// absolute differences three times and which at least twice.
+// Per lane: the weight of a difference (flags, mark) and of a level rule
+// (target 1 against unit above 1, and the reverse).
 struct LaneWeights {
-  __m128i differs, one_over, over_one, abs_twice, abs_thrice;
+  __m128i differs, one_over, over_one;
 };
 
 inline __m128i lanes(int8_t l0, int8_t l1, int8_t l2, int8_t l3, int8_t l4, int8_t l5, int8_t l6, int8_t l7,
@@ -188,47 +187,40 @@ inline __m128i lanes(int8_t l0, int8_t l1, int8_t l2, int8_t l3, int8_t l4, int8
   return _mm_setr_epi8(l0, l1, l2, l3, l4, l5, l6, l7, l8, l9, l10, l11, 0, 0, 0, 0);
 }
 
-inline LaneWeights first_weights() {
-  const int8_t A = -1;
-  return {lanes(0, 0, 0, 5, 0, 0, 0, 0, 1, 1, 0, 0),  //
-          lanes(0, 0, 0, 0, 0, 0, 2, 10, 0, 0, 0, 0),  //
-          lanes(0, 0, 0, 0, 0, 0, 2, 3, 0, 0, 0, 0),   //
-          lanes(A, A, A, 0, A, A, 0, 0, 0, 0, A, 0),   //
-          lanes(A, A, A, 0, 0, 0, 0, 0, 0, 0, A, 0)};
-}
-
-inline LaneWeights second_weights() {
-  const __m128i none = _mm_setzero_si128();
-  return {lanes(1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0),  //
-          lanes(0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 1, 1),  //
-          lanes(0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 1),  //
-          none, none};
-}
-
-// The lane sums of one vector pair, as two 64-bit halves to be added.
-inline __m128i lane_terms(__m128i t, __m128i u, const LaneWeights& w) {
-  const __m128i one = _mm_set1_epi8(1), two = _mm_set1_epi8(2), zero = _mm_setzero_si128();
-  const __m128i equal = _mm_cmpeq_epi8(t, u);
-  const __m128i t_one = _mm_cmpeq_epi8(t, one), u_one = _mm_cmpeq_epi8(u, one);
-  const __m128i t_over = _mm_cmpeq_epi8(_mm_max_epu8(t, two), t);  // t >= 2
-  const __m128i u_over = _mm_cmpeq_epi8(_mm_max_epu8(u, two), u);
-  // At most one of the three rules applies to a lane, so the weights are
-  // merged with OR and summed once.
-  const __m128i picked = _mm_or_si128(_mm_andnot_si128(equal, w.differs),
-                                      _mm_or_si128(_mm_and_si128(_mm_and_si128(t_one, u_over), w.one_over),
-                                                   _mm_and_si128(_mm_and_si128(t_over, u_one), w.over_one)));
-  const __m128i delta = _mm_or_si128(_mm_subs_epu8(t, u), _mm_subs_epu8(u, t));
-  const __m128i twice = _mm_sad_epu8(_mm_and_si128(delta, w.abs_twice), zero);
-  const __m128i thrice = _mm_sad_epu8(_mm_and_si128(delta, w.abs_thrice), zero);
-  return _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(picked, zero), thrice), _mm_add_epi64(twice, twice));
+// The weight each lane adds for one vector pair (at most 10 a lane).  A
+// level's class is min(level, 2); a rule fires when the two classes are 1
+// and 2, in either order, and the target's class says which.
+inline __m128i lane_weights(__m128i t, __m128i u, const LaneWeights& w) {
+  const __m128i two = _mm_set1_epi8(2), three = _mm_set1_epi8(3), one = _mm_set1_epi8(1);
+  const __m128i t_class = _mm_min_epu8(t, two), u_class = _mm_min_epu8(u, two);
+  const __m128i fires = _mm_cmpeq_epi8(_mm_add_epi8(t_class, u_class), three);
+  const __m128i t_one = _mm_cmpeq_epi8(t_class, one);
+  const __m128i level = _mm_and_si128(fires, _mm_or_si128(_mm_and_si128(t_one, w.one_over), _mm_andnot_si128(t_one, w.over_one)));
+  // A lane has one kind of rule, so the weights merge with OR.
+  return _mm_or_si128(_mm_andnot_si128(_mm_cmpeq_epi8(t, u), w.differs), level);
 }
 
 }  // namespace
 
 uint32_t segment_byte_terms(const SegmentTarget* t, const SegmentTarget* u) {
+  const int8_t A = -1;
   const ByteLanes a = byte_lanes(t), b = byte_lanes(u);
+  const __m128i weights =
+      _mm_add_epi8(lane_weights(a.first, b.first,
+                                {lanes(0, 0, 0, 5, 0, 0, 0, 0, 1, 1, 0, 0), lanes(0, 0, 0, 0, 0, 0, 2, 10, 0, 0, 0, 0),
+                                 lanes(0, 0, 0, 0, 0, 0, 2, 3, 0, 0, 0, 0)}),
+                   lane_weights(a.second, b.second,
+                                {lanes(1, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0), lanes(0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 1, 1),
+                                 lanes(0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 1)}));
+  // Absolute differences, counted twice (pos4, pos5) or three times (pos1
+  // to pos3, label_value): the lanes of both kinds twice, those of the
+  // second once more.
+  const __m128i delta = _mm_or_si128(_mm_subs_epu8(a.first, b.first), _mm_subs_epu8(b.first, a.first));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i twice = _mm_sad_epu8(_mm_and_si128(delta, lanes(A, A, A, 0, A, A, 0, 0, 0, 0, A, 0)), zero);
+  const __m128i thrice = _mm_sad_epu8(_mm_and_si128(delta, lanes(A, A, A, 0, 0, 0, 0, 0, 0, 0, A, 0)), zero);
   const __m128i sum =
-      _mm_add_epi64(lane_terms(a.first, b.first, first_weights()), lane_terms(a.second, b.second, second_weights()));
+      _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(weights, zero), thrice), _mm_add_epi64(twice, twice));
   return static_cast<uint32_t>(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sum, sum)));
 }
 
