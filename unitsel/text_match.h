@@ -20,7 +20,9 @@ inline bool str_eq(const char* a, const char* b) {
 // tests stays one branch instead of being split into two, one of which would
 // depend on the data.
 inline unsigned opaque(unsigned v) {
+#if defined(__GNUC__)
   asm("" : "+r"(v));
+#endif
   return v;
 }
 
