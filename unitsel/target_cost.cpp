@@ -257,7 +257,9 @@ uint32_t segment_cost_unscaled(const SegmentTarget* t, const SegmentTarget* u) {
   cost += 50 * bit(t_content != u_content);
   cost += 3 * bit(t_content_p != unit_class.is(u->gpos_p));
   cost += 3 * bit(t_content_n != unit_class.is(u->gpos_n));
-  cost += 10 * bit(!u_content & !same_text(u->gpos, t->gpos));
+  // A "content" unit adds nothing here; comparing it with itself then
+  // keeps the string test on its fast path.
+  cost += 10 * bit(!u_content & !same_text(u->gpos, u_content ? u->gpos : t->gpos));
 
   if (u->level4 == 1) cost += tone_cost(t, u, u_vowel, u_voiceless);
 
