@@ -14,53 +14,10 @@
 
 namespace prosodytest {
 
-struct Phrase {
-  std::string name;
-  std::vector<testutt::Word> words;
-  std::string endtone = "";  // stored on the phrase's last syllable when given
-};
+using testutt::add_segment;
+using testutt::Phrase;
 
-inline Item* add_segment(Relation* segment, const char* name) {
-  Item* s = relation_append(segment, nullptr);
-  item_set_string(s, "name", name);
-  return s;
-}
-
-inline Utterance* build(const std::vector<Phrase>& phrases) {
-  Utterance* u = utterance_new();
-  Relation* token = utterance_new_relation(u, "Token");
-  Relation* word = utterance_new_relation(u, "Word");
-  Relation* phrase = utterance_new_relation(u, "Phrase");
-  Relation* syllable = utterance_new_relation(u, "Syllable");
-  Relation* sylstructure = utterance_new_relation(u, "SylStructure");
-  Relation* segment = utterance_new_relation(u, "Segment");
-  add_segment(segment, "pau");
-  for (const Phrase& p : phrases) {
-    Item* pi = relation_append(phrase, nullptr);
-    item_set_string(pi, "name", p.name.c_str());
-    Item* last_syl = nullptr;
-    for (const testutt::Word& w : p.words) {
-      Item* ti = relation_append(token, nullptr);
-      item_set_string(ti, "name", w.name.c_str());
-      Item* wi = item_append_daughter(ti, nullptr);
-      item_set_string(wi, "name", w.name.c_str());
-      relation_append(word, wi);
-      item_append_daughter(pi, wi);
-      Item* ws = relation_append(sylstructure, wi);
-      for (const testutt::Syl& s : w.syls) {
-        Item* si = relation_append(syllable, nullptr);
-        item_set_string(si, "name", "syl");
-        item_set_int(si, "stress", s.stress);
-        Item* ss = item_append_daughter(ws, si);
-        last_syl = si;
-        for (const std::string& ph : s.phones) item_append_daughter(ss, add_segment(segment, ph.c_str()));
-      }
-    }
-    if (last_syl && !p.endtone.empty()) item_set_string(last_syl, "endtone", p.endtone.c_str());
-    add_segment(segment, "pau");
-  }
-  return u;
-}
+inline Utterance* build(const std::vector<Phrase>& phrases) { return testutt::build(phrases, true); }
 
 // The "end" of every segment, in order.
 inline std::vector<float> ends(Utterance* u) {

@@ -23,11 +23,19 @@ struct Word {
 struct Phrase {
   std::string name;  // "BB" or "B"
   std::vector<Word> words;
+  std::string endtone = "";  // stored on the phrase's last syllable when given
 };
 
+inline Item* add_segment(Relation* segment, const char* name) {
+  Item* s = relation_append(segment, nullptr);
+  item_set_string(s, "name", name);
+  return s;
+}
+
 // Each word gets its own Token item named like the word; the utterance's
-// feature and function lists are left empty.
-inline Utterance* build(const std::vector<Phrase>& phrases) {
+// feature and function lists are left empty.  With `pauses`, a "pau"
+// segment stands at the start and after every phrase (in "Segment" only).
+inline Utterance* build(const std::vector<Phrase>& phrases, bool pauses = false) {
   Utterance* u = utterance_new();
   Relation* token = utterance_new_relation(u, "Token");
   Relation* word = utterance_new_relation(u, "Word");
@@ -35,9 +43,11 @@ inline Utterance* build(const std::vector<Phrase>& phrases) {
   Relation* syllable = utterance_new_relation(u, "Syllable");
   Relation* sylstructure = utterance_new_relation(u, "SylStructure");
   Relation* segment = utterance_new_relation(u, "Segment");
+  if (pauses) add_segment(segment, "pau");
   for (const Phrase& p : phrases) {
     Item* pi = relation_append(phrase, nullptr);
     item_set_string(pi, "name", p.name.c_str());
+    Item* last_syl = nullptr;
     for (const Word& w : p.words) {
       Item* ti = relation_append(token, nullptr);
       item_set_string(ti, "name", w.name.c_str());
@@ -51,13 +61,12 @@ inline Utterance* build(const std::vector<Phrase>& phrases) {
         item_set_string(si, "name", "syl");
         item_set_int(si, "stress", s.stress);
         Item* ss = item_append_daughter(ws, si);
-        for (const std::string& ph : s.phones) {
-          Item* seg = relation_append(segment, nullptr);
-          item_set_string(seg, "name", ph.c_str());
-          item_append_daughter(ss, seg);
-        }
+        last_syl = si;
+        for (const std::string& ph : s.phones) item_append_daughter(ss, add_segment(segment, ph.c_str()));
       }
     }
+    if (last_syl && !p.endtone.empty()) item_set_string(last_syl, "endtone", p.endtone.c_str());
+    if (pauses) add_segment(segment, "pau");
   }
   return u;
 }
