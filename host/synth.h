@@ -12,6 +12,7 @@
 
 #include "core/contract.h"
 #include "core/item.h"
+#include "host/prosody_control.h"
 #include "host/voicedb.h"
 
 struct SynthEngine {
@@ -19,6 +20,7 @@ struct SynthEngine {
   HostVoiceDb db;
   DiphoneGraphFn graph_fn = nullptr;
   int32_t beam = 50;
+  ProsodyControl prosody;  // rate, pitch and volume of what the engine speaks
 };
 
 // Seconds spent in each stage, summed over calls.
