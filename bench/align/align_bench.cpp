@@ -1,0 +1,214 @@
+// The phone aligner on recordings whose phone times are known.
+//
+// The recordings are the project's recording script spoken by espeak-ng in
+// voice variants and at speaking rates that differ from the aligner's
+// reference (plain "pt-br", rate matched to the recording), with pauses of
+// random length between phrases and a little noise; the true phone times
+// come from espeak-ng's events and are kept apart from the aligner.
+//   Accuracy/<set>   boundary errors: median, 90th percentile, share within
+//                    25 ms, phones of zero length, recordings kept
+//   AlignSentence    aligning one recording (reference rendering included);
+//                    counter x_realtime = audio seconds per second of CPU
+//   EspeakSentence   baseline: espeak-ng rendering the same sentence once
+//   VoiceQuality     the corpus through the search of a voice built from the
+//                    known labels and of one built from the aligned labels:
+//                    spectral jump and pitch step at the joins, fallbacks
+// Set SELVANA_ALIGN_SENTENCES to use only the first N sentences of the script.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <unistd.h>
+
+#include "core/item.h"
+#include "host/search.h"
+#include "host/synth.h"
+#include "host/targets.h"
+#include "host/text_io.h"
+#include "host/voice_host.h"
+#include "tools/voicebuild/align_text.h"
+#include "tools/voicebuild/builder.h"
+#include "tools/voicedb.h"
+
+namespace {
+
+const std::string kModule = std::string(SELVANA_BIN_DIR) + "/libvoice_pt_br_selvana.so";
+const std::string kScript = std::string(SELVANA_SOURCE_DIR) + "/tools/voicebuild/script_pt_br.txt";
+const std::string kCorpus = std::string(SELVANA_SOURCE_DIR) + "/tools/voicebuild/corpus_pt_br.txt";
+
+struct TestRecording {
+  std::string text;  // UTF-8
+  SpokenSentence truth;
+};
+
+struct TestSet {
+  const char* name;
+  const char* voice;
+  int rate;
+};
+
+// Development set (the aligner's constants were chosen on it) and held-out sets.
+const TestSet kSets[] = {{"dev_m3_210", "pt-br+m3", 210}, {"heldout_f3_140", "pt-br+f3", 140},
+                         {"heldout_f4_230", "pt-br+f4", 230}};
+
+std::vector<std::string> read_lines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> out;
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty() && line[0] != '#') out.push_back(line);
+  return out;
+}
+
+struct Material {
+  std::string scratch;
+  FrontEnd front_end;
+  std::vector<std::string> sentences;
+  std::map<std::string, std::vector<TestRecording>> sets;
+  std::string error;
+
+  Material() {
+    scratch = std::filesystem::temp_directory_path().string() + "/selvana_align_bench." + std::to_string(getpid());
+    if (!front_end.open(kModule, scratch + "/fe", &error)) return;
+    sentences = read_lines(kScript);
+    if (const char* n = getenv("SELVANA_ALIGN_SENTENCES")) sentences.resize(std::min<size_t>(sentences.size(), atoi(n)));
+    EspeakSpeaker speaker;
+    std::mt19937 rng(22);
+    std::uniform_real_distribution<double> lead(0.15, 0.6), pause(0.08, 0.4);
+    std::normal_distribution<double> noise(0.0, 12.0);  // about -68 dB below full scale
+    for (const TestSet& set : kSets) {
+      if (!speaker.open(set.voice, &error)) return;
+      speaker.set_rate(set.rate);
+      std::vector<TestRecording>& out = sets[set.name];
+      for (const std::string& s : sentences) {
+        TestRecording r;
+        r.text = s;
+        std::vector<double> pauses(8);
+        for (double& p : pauses) p = pause(rng);
+        std::string why;
+        if (!speaker.speak(front_end, utf8_to_latin9(s, nullptr), lead(rng), pauses, 0.3, &r.truth, &why)) continue;
+        for (int16_t& v : r.truth.audio.samples)
+          v = static_cast<int16_t>(std::clamp(std::lround(v + noise(rng)), -32768L, 32767L));
+        out.push_back(std::move(r));
+      }
+    }
+  }
+  ~Material() {
+    std::error_code ec;
+    std::filesystem::remove_all(scratch, ec);
+  }
+};
+
+Material& material() {
+  static Material m;
+  return m;
+}
+
+struct Aligned {
+  std::vector<AlignResult> results;
+  double seconds_audio = 0;
+};
+
+Aligned align_set(const std::vector<TestRecording>& set, std::string* error) {
+  Aligned out;
+  TextAligner aligner;
+  if (!aligner.open(&material().front_end, "pt-br", error)) return out;
+  for (const TestRecording& r : set) {
+    out.results.push_back(aligner.align(r.text, r.truth.audio, AlignSettings{}));
+    out.seconds_audio += static_cast<double>(r.truth.audio.samples.size()) / r.truth.audio.sample_rate;
+  }
+  return out;
+}
+
+double percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
+}
+
+void Accuracy(benchmark::State& state, const char* set_name) {
+  Material& m = material();
+  if (!m.error.empty()) {
+    state.SkipWithError(m.error.c_str());
+    return;
+  }
+  const std::vector<TestRecording>& set = m.sets[set_name];
+  Aligned a;
+  std::string error;
+  for (auto _ : state) a = align_set(set, &error);
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  std::vector<double> errors, speech_errors;
+  size_t kept = 0, zero = 0;
+  for (size_t i = 0; i < set.size(); ++i) {
+    const AlignResult& r = a.results[i];
+    if (!r.ok) {
+      fprintf(stderr, "%s: %s left out: %s\n", set_name, set[i].text.c_str(), r.problem.c_str());
+      continue;
+    }
+    ++kept;
+    const std::vector<PhoneLabel>& truth = set[i].truth.labels;
+    for (size_t k = 0; k < r.labels.size(); ++k) {
+      zero += r.labels[k].end <= r.labels[k].start;
+      if (k + 1 == r.labels.size()) break;
+      const double e = 1000 * std::abs(r.labels[k].end - truth[k].end);
+      errors.push_back(e);
+      if (truth[k].phone != "pau" && truth[k + 1].phone != "pau") speech_errors.push_back(e);
+    }
+  }
+  size_t within = 0;
+  for (double e : errors) within += e <= 25.0;
+  // The same recordings with a wrong text (the next one's) and cut short.
+  {
+    TextAligner aligner;
+    aligner.open(&m.front_end, "pt-br", &error);
+    std::vector<double> good, wrong, cut, good_w, wrong_w, cut_w;
+    size_t wrong_out = 0, cut_out = 0;
+    for (size_t i = 0; i < set.size(); ++i) {
+      good.push_back(a.results[i].confidence);
+      good_w.push_back(a.results[i].worst_confidence);
+      AlignResult w = aligner.align(set[(i + 1) % set.size()].text, set[i].truth.audio, AlignSettings{});
+      wrong.push_back(w.confidence);
+      wrong_w.push_back(w.worst_confidence);
+      wrong_out += !w.ok;
+      Recording shorter = set[i].truth.audio;
+      shorter.samples.resize(shorter.samples.size() * 2 / 3);
+      AlignResult c = aligner.align(set[i].text, shorter, AlignSettings{});
+      cut.push_back(c.confidence);
+      cut_w.push_back(c.worst_confidence);
+      cut_out += !c.ok;
+    }
+    state.counters["wrong_text_left_out"] = static_cast<double>(wrong_out);
+    state.counters["cut_short_left_out"] = static_cast<double>(cut_out);
+    // The confidences' spread, for choosing the threshold.
+    if (getenv("SELVANA_ALIGN_SCORES"))
+      fprintf(stderr, "%s confidence good min %.1f p10 %.1f | wrong max %.1f p90 %.1f | cut max %.1f p90 %.1f\n"
+              "   worst region good min %.1f p10 %.1f | wrong max %.1f p90 %.1f | cut max %.1f p90 %.1f\n", set_name,
+              percentile(good, 0), percentile(good, 0.1), percentile(wrong, 0.999), percentile(wrong, 0.9),
+              percentile(cut, 0.999), percentile(cut, 0.9), percentile(good_w, 0), percentile(good_w, 0.1),
+              percentile(wrong_w, 0.999), percentile(wrong_w, 0.9), percentile(cut_w, 0.999), percentile(cut_w, 0.9));
+  }
+  state.counters["recordings"] = static_cast<double>(set.size());
+  state.counters["kept"] = static_cast<double>(kept);
+  state.counters["boundaries"] = static_cast<double>(errors.size());
+  state.counters["median_ms"] = percentile(errors, 0.5);
+  state.counters["p90_ms"] = percentile(errors, 0.9);
+  state.counters["within25_pct"] = errors.empty() ? 0 : 100.0 * within / static_cast<double>(errors.size());
+  state.counters["speech_median_ms"] = percentile(speech_errors, 0.5);
+  state.counters["zero_length"] = static_cast<double>(zero);
+  state.counters["x_realtime"] = benchmark::Counter(a.seconds_audio, benchmark::Counter::kIsRate);
+}
+BENCHMARK_CAPTURE(Accuracy, dev_m3_210, "dev_m3_210")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(Accuracy, heldout_f3_140, "heldout_f3_140")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(Accuracy, heldout_f4_230, "heldout_f4_230")->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
