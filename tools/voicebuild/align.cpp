@@ -548,7 +548,7 @@ AlignResult align_to_reference(const Recording& recording, const FrameFeatures& 
 
   // Confidence: over the speech frames, how much the path bends (stays
   // and skips) and how much more it costs than the phone loop.
-  std::vector<float> mismatch(n, 0.0f);
+  std::vector<float> mismatch(n, 0.0f), local_mismatch(n, 0.0f);  // the second for regions
   std::vector<uint8_t> speech(n, 0);
   double total = 0;
   size_t speech_frames = 0;
@@ -560,6 +560,7 @@ AlignResult align_to_reference(const Recording& recording, const FrameFeatures& 
     const float bent = i > 0 && path[i] != path[i - 1] + 1 ? 1.0f : 0.0f;
     const float excess = distance(features.frame(i), r.values) - (loop_total[i] - (i ? loop_total[i - 1] : 0.0f));
     mismatch[i] = bent + kExcessWeight * excess;
+    local_mismatch[i] = bent + kExcessWeight * std::max(excess, 0.0f);
     total += mismatch[i];
   }
   auto confidence = [](double m) { return 100.0 * std::clamp((kMismatchZero - m) / kMismatchSpan, 0.0, 1.0); };
@@ -568,22 +569,20 @@ AlignResult align_to_reference(const Recording& recording, const FrameFeatures& 
   const size_t span = 50;
   result.worst_confidence = 100;
   {
-    double sum = 0;
+    double sum = 0, worst = -1;
     size_t count = 0;
     for (size_t i = 0; i < n; ++i) {
-      sum += mismatch[i];
+      sum += local_mismatch[i];
       count += speech[i];
       if (i >= span) {
-        sum -= mismatch[i - span];
+        sum -= local_mismatch[i - span];
         count -= speech[i - span];
       }
-      if (count >= span / 2) {
-        const double c = confidence(sum / static_cast<double>(count));
-        if (c < result.worst_confidence) {
-          result.worst_confidence = c;
-          result.worst_start = static_cast<double>(i + 1 >= span ? i + 1 - span : 0) * hop;
-          result.worst_end = static_cast<double>(i + 1) * hop;
-        }
+      if (count >= span / 2 && sum / static_cast<double>(count) > worst) {
+        worst = sum / static_cast<double>(count);
+        result.worst_confidence = confidence(worst);
+        result.worst_start = static_cast<double>(i + 1 >= span ? i + 1 - span : 0) * hop;
+        result.worst_end = static_cast<double>(i + 1) * hop;
       }
     }
   }

@@ -35,10 +35,7 @@ AlignResult TextAligner::align(const std::string& text_utf8, const Recording& re
   const FrameFeatures features = frame_features(recording);
   double at = 0;
   result.problem = recording_problem(recording, features, &at);
-  if (!result.problem.empty()) {
-    result.worst_start = result.worst_end = at;
-    return result;
-  }
+  if (!result.problem.empty()) return result;  // the problem says where
   // The reference at the normal rate, then again at the recording's rate
   // when that differs by more than a tenth.
   SpokenSentence reference;
