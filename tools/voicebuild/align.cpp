@@ -54,6 +54,18 @@ void fft(std::vector<float>& re, std::vector<float>& im) {
   }
 }
 
+// After fft() of a + i b (two real signals of n samples), the power
+// spectra of a and of b in bins 0 to n / 2.
+void split_power(const std::vector<float>& re, const std::vector<float>& im, float* a, float* b) {
+  const size_t n = re.size();
+  for (size_t k = 0; k <= n / 2; ++k) {
+    const size_t r = (n - k) % n;
+    const float sr = re[k] + re[r], di = im[k] - im[r], si = im[k] + im[r], dr = re[k] - re[r];
+    a[k] = 0.25f * (sr * sr + di * di);
+    b[k] = 0.25f * (si * si + dr * dr);
+  }
+}
+
 double mel(double hz) { return 2595.0 * std::log10(1.0 + hz / 700.0); }
 double hz(double m) { return 700.0 * (std::pow(10.0, m / 2595.0) - 1.0); }
 
@@ -102,31 +114,36 @@ float short_level(const std::vector<int16_t>& s, long from, long length) {
 struct BandSpectrum {
   explicit BandSpectrum(uint32_t rate) {
     size = 64;
-    while (size < rate / 100 * 2) size <<= 1;  // at least 20 ms
+    while (size < rate / 100 * 2 && size < 4096) size <<= 1;  // at least 20 ms
     re.resize(size);
     im.resize(size);
     window.resize(size);
     for (size_t i = 0; i < size; ++i)
       window[i] = 0.5f - 0.5f * static_cast<float>(std::cos(2 * M_PI * (static_cast<double>(i) + 0.5) / size));
   }
-  void measure(const std::vector<int16_t>& s, long centre, float* out) {
-    const long first = centre - static_cast<long>(size / 2);
+  // The spectra centred on `c1` and on `c2`, with one transform.
+  void measure(const std::vector<int16_t>& s, long c1, long c2, float* out1, float* out2) {
+    auto at = [&](long k) { return k >= 0 && static_cast<size_t>(k) < s.size() ? s[static_cast<size_t>(k)] : 0; };
+    const long first1 = c1 - static_cast<long>(size / 2), first2 = c2 - static_cast<long>(size / 2);
     for (size_t i = 0; i < size; ++i) {
-      const long k = first + static_cast<long>(i);
-      re[i] = k >= 0 && static_cast<size_t>(k) < s.size() ? window[i] * s[static_cast<size_t>(k)] : 0.0f;
-      im[i] = 0;
+      re[i] = window[i] * at(first1 + static_cast<long>(i));
+      im[i] = window[i] * at(first2 + static_cast<long>(i));
     }
     fft(re, im);
+    split_power(re, im, power1.data(), power2.data());
     const size_t half = size / 2;
     for (int b = 0; b < 16; ++b) {
-      double e = 0;
-      for (size_t k = b * half / 16; k < (b + 1) * half / 16; ++k)
-        e += static_cast<double>(re[k]) * re[k] + static_cast<double>(im[k]) * im[k];
-      out[b] = static_cast<float>(10 * std::log10(e + 1e3));
+      double e1 = 0, e2 = 0;
+      for (size_t k = b * half / 16; k < (b + 1) * half / 16; ++k) {
+        e1 += power1[k];
+        e2 += power2[k];
+      }
+      out1[b] = static_cast<float>(10 * std::log10(e1 + 1e3));
+      out2[b] = static_cast<float>(10 * std::log10(e2 + 1e3));
     }
   }
   size_t size;
-  std::vector<float> re, im, window;
+  std::vector<float> re, im, window, power1 = std::vector<float>(2049), power2 = std::vector<float>(2049);
 };
 
 }  // namespace
@@ -134,7 +151,11 @@ struct BandSpectrum {
 FrameFeatures frame_features(const Recording& recording) {
   FrameFeatures out;
   const uint32_t rate = recording.sample_rate ? recording.sample_rate : 16000;
-  const size_t hop = rate / 100, window = rate / 40;
+  // 25 ms, or a power of two within a tenth of it (one transform size less).
+  const size_t hop = rate / 100;
+  size_t window = rate / 40;
+  for (size_t p = 64; p <= window; p <<= 1)
+    if (p * 10 >= window * 9) window = p;
   out.hop = static_cast<uint32_t>(hop);
   const std::vector<int16_t>& s = recording.samples;
   const size_t frames = (s.size() + hop - 1) / hop;
@@ -151,41 +172,60 @@ FrameFeatures frame_features(const Recording& recording) {
   for (size_t i = 0; i < window; ++i)
     hann[i] = 0.54f - 0.46f * static_cast<float>(std::cos(2 * M_PI * (static_cast<double>(i) + 0.5) / window));
   std::vector<double> bands(frames * kMelBands), total(frames);
+  std::vector<float> power_a(fft_size / 2 + 1), power_b(fft_size / 2 + 1);
   double peak = 0;
-  for (size_t f = 0; f < frames; ++f) {
-    const long centre = static_cast<long>(f * hop + hop / 2);
-    const long first = centre - static_cast<long>(window / 2);
-    for (size_t i = 0; i < fft_size; ++i) {
-      float v = 0;
-      const long k = first + static_cast<long>(i);
-      if (i < window && k >= 1 && static_cast<size_t>(k) < s.size())
-        v = hann[i] * (static_cast<float>(s[static_cast<size_t>(k)]) - 0.97f * s[static_cast<size_t>(k) - 1]);
-      re[i] = v;
-      im[i] = 0;
+  auto windowed = [&](size_t f, size_t i) {
+    const long k = static_cast<long>(f * hop + hop / 2) - static_cast<long>(window / 2) + static_cast<long>(i);
+    if (f >= frames || i >= window || k < 1 || static_cast<size_t>(k) >= s.size()) return 0.0f;
+    return hann[i] * (static_cast<float>(s[static_cast<size_t>(k)]) - 0.97f * s[static_cast<size_t>(k) - 1]);
+  };
+  // Mel weights per band: bins [lo, lo + size).
+  std::vector<size_t> band_lo(kMelBands);
+  std::vector<std::vector<float>> weights(kMelBands);
+  for (int b = 0; b < kMelBands; ++b) {
+    const size_t lo = std::max<size_t>(static_cast<size_t>(edge[b] / bin_hz), 1);
+    const size_t hi = std::min(static_cast<size_t>(edge[b + 2] / bin_hz) + 1, fft_size / 2);
+    band_lo[b] = lo;
+    for (size_t k = lo; k <= hi; ++k) {
+      const double freq = static_cast<double>(k) * bin_hz;
+      double w = 0;
+      if (freq > edge[b] && freq <= edge[b + 1]) w = (freq - edge[b]) / (edge[b + 1] - edge[b]);
+      else if (freq > edge[b + 1] && freq < edge[b + 2]) w = (edge[b + 2] - freq) / (edge[b + 2] - edge[b + 1]);
+      weights[b].push_back(static_cast<float>(w));
     }
-    fft(re, im);
+  }
+  auto band_energies = [&](size_t f, const std::vector<float>& power) {
+    if (f >= frames) return;
     double sum = 0;
     for (int b = 0; b < kMelBands; ++b) {
       double e = 0;
-      const size_t lo = static_cast<size_t>(edge[b] / bin_hz), hi = static_cast<size_t>(edge[b + 2] / bin_hz) + 1;
-      for (size_t k = std::max<size_t>(lo, 1); k <= hi && k < fft_size / 2; ++k) {
-        const double freq = static_cast<double>(k) * bin_hz;
-        double w = 0;
-        if (freq > edge[b] && freq <= edge[b + 1]) w = (freq - edge[b]) / (edge[b + 1] - edge[b]);
-        else if (freq > edge[b + 1] && freq < edge[b + 2]) w = (edge[b + 2] - freq) / (edge[b + 2] - edge[b + 1]);
-        e += w * (static_cast<double>(re[k]) * re[k] + static_cast<double>(im[k]) * im[k]);
-      }
+      for (size_t k = 0; k < weights[b].size(); ++k) e += weights[b][k] * power[band_lo[b] + k];
       bands[f * kMelBands + b] = e;
       sum += e;
     }
     total[f] = sum;
     peak = std::max(peak, sum);
+  };
+  // Two frames per transform.
+  for (size_t f = 0; f < frames; f += 2) {
+    for (size_t i = 0; i < fft_size; ++i) {
+      re[i] = windowed(f, i);
+      im[i] = windowed(f + 1, i);
+    }
+    fft(re, im);
+    split_power(re, im, power_a.data(), power_b.data());
+    band_energies(f, power_a);
+    band_energies(f + 1, power_b);
   }
   if (peak <= 0) peak = 1;
   // Levels floored 60 dB below the loudest frame, so that silence looks
   // alike whether it is digital or a quiet room.
   const double floor_total = peak * std::pow(10.0, kFloorDb / 10.0);
   const double floor_band = floor_total / kMelBands;
+  std::vector<double> dct(kCepstra * kMelBands);
+  for (int c = 1; c <= kCepstra; ++c)
+    for (int b = 0; b < kMelBands; ++b)
+      dct[(c - 1) * kMelBands + b] = std::cos(M_PI * c * (b + 0.5) / kMelBands) * std::sqrt(2.0 / kMelBands);
   std::vector<float> statics(frames * kStatic);
   out.level_db.resize(frames);
   for (size_t f = 0; f < frames; ++f) {
@@ -193,8 +233,8 @@ FrameFeatures frame_features(const Recording& recording) {
     for (int b = 0; b < kMelBands; ++b) logs[b] = std::log(bands[f * kMelBands + b] + floor_band);
     for (int c = 1; c <= kCepstra; ++c) {
       double v = 0;
-      for (int b = 0; b < kMelBands; ++b) v += logs[b] * std::cos(M_PI * c * (b + 0.5) / kMelBands);
-      statics[f * kStatic + c - 1] = static_cast<float>(v * std::sqrt(2.0 / kMelBands));
+      for (int b = 0; b < kMelBands; ++b) v += logs[b] * dct[(c - 1) * kMelBands + b];
+      statics[f * kStatic + c - 1] = static_cast<float>(v);
     }
     const float level = static_cast<float>(10 * std::log10((total[f] + floor_total) / peak));
     out.level_db[f] = std::max(level, kFloorDb);
@@ -277,10 +317,10 @@ std::string recording_problem(const Recording& recording, const FrameFeatures& f
 }
 
 AlignResult align_to_reference(const Recording& recording, const FrameFeatures& features,
-                               const Recording& reference, const std::vector<PhoneLabel>& reference_labels,
-                               const std::vector<bool>& word_start, const AlignSettings& settings) {
+                               const Recording& reference, const FrameFeatures& ref,
+                               const std::vector<PhoneLabel>& reference_labels, const std::vector<bool>& word_start,
+                               const AlignSettings& settings) {
   AlignResult result;
-  const FrameFeatures ref = frame_features(reference);
   const double ref_rate = reference.sample_rate, rate = recording.sample_rate;
   const size_t labels = reference_labels.size();
 
@@ -531,8 +571,7 @@ AlignResult align_to_reference(const Recording& recording, const FrameFeatures& 
         float before[16], after[16], best_change = -1;
         const long offset = std::lround(0.01 * rate);
         for (long t = lo; t <= hi; t += step) {
-          spectrum.measure(recording.samples, t - offset, before);
-          spectrum.measure(recording.samples, t + offset, after);
+          spectrum.measure(recording.samples, t - offset, t + offset, before, after);
           float change = 0;
           for (int b = 0; b < 16; ++b) change += std::abs(after[b] - before[b]);
           change *= 1.0f - 0.5f * static_cast<float>(std::abs(t - at)) / static_cast<float>(reach);

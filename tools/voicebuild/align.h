@@ -69,10 +69,11 @@ double speech_seconds(const FrameFeatures& features, uint32_t sample_rate);
 // nothing does; `at` is where (seconds).
 std::string recording_problem(const Recording& recording, const FrameFeatures& features, double* at);
 
-// Places the phones of `reference` on `recording`.  `word_start` marks,
+// Places the phones of `reference` on `recording`, each with its features.  `word_start` marks,
 // per reference label, a phone that starts a word inside a phrase, where a
 // pause may be found.  The labels come out with the reference's phones,
 // pauses at the same places, and gaps where pauses between words were found.
 AlignResult align_to_reference(const Recording& recording, const FrameFeatures& features,
-                               const Recording& reference, const std::vector<PhoneLabel>& reference_labels,
-                               const std::vector<bool>& word_start, const AlignSettings& settings);
+                               const Recording& reference, const FrameFeatures& reference_features,
+                               const std::vector<PhoneLabel>& reference_labels, const std::vector<bool>& word_start,
+                               const AlignSettings& settings);

@@ -41,14 +41,16 @@ AlignResult TextAligner::align(const std::string& text_utf8, const Recording& re
   SpokenSentence reference;
   speaker_.set_rate(kNormalRate);
   if (!speaker_.speak(*front_end_, text, 0.1, {}, 0.1, &reference, &result.problem)) return result;
-  const FrameFeatures reference_features = frame_features(reference.audio);
+  FrameFeatures reference_features = frame_features(reference.audio);
   const double spoken = speech_seconds(features, recording.sample_rate);
   const double said = speech_seconds(reference_features, reference.audio.sample_rate);
   if (spoken > 0 && said > 0 && std::abs(std::log(spoken / said)) > 0.1) {
     speaker_.set_rate(static_cast<int>(std::lround(kNormalRate * said / spoken)));
     if (!speaker_.speak(*front_end_, text, 0.1, {}, 0.1, &reference, &result.problem)) return result;
+    reference_features = frame_features(reference.audio);
   }
-  return align_to_reference(recording, features, reference.audio, reference.labels, reference.word_start, settings);
+  return align_to_reference(recording, features, reference.audio, reference_features, reference.labels,
+                            reference.word_start, settings);
 }
 
 namespace {
