@@ -11,8 +11,11 @@
 //                    counter x_realtime = audio seconds per second of CPU
 //   EspeakSentence   baseline: espeak-ng rendering the same sentence once
 //   VoiceQuality     the corpus through the search of a voice built from the
-//                    known labels and of one built from the aligned labels:
-//                    spectral jump and pitch step at the joins, fallbacks
+//                    known labels and of one built from the aligned labels
+//                    (the held-out set's recordings that the aligner kept):
+//                    spectral jump and pitch step at the joins, fallbacks,
+//                    the voice's own join cost and the joins it had to force;
+//                    *_pct = aligned as a percentage of known
 // Set SELVANA_ALIGN_SENTENCES to use only the first N sentences of the script.
 #include <benchmark/benchmark.h>
 
@@ -32,6 +35,7 @@
 #include "host/targets.h"
 #include "host/text_io.h"
 #include "host/voice_host.h"
+#include "tools/dbwriter.h"
 #include "tools/voicebuild/align_text.h"
 #include "tools/voicebuild/builder.h"
 #include "tools/voicedb.h"
@@ -208,6 +212,140 @@ void Accuracy(benchmark::State& state, const char* set_name) {
 BENCHMARK_CAPTURE(Accuracy, dev_m3_210, "dev_m3_210")->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(Accuracy, heldout_f3_140, "heldout_f3_140")->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(Accuracy, heldout_f4_230, "heldout_f4_230")->Iterations(1)->Unit(benchmark::kSecond);
+
+// Join figures of a voice over the corpus.
+struct JoinFigures {
+  double spectral_jump = 0;  // mean |band difference| in dB over the joins
+  double pitch_step = 0;     // mean |F0 difference| in semitones over voiced joins
+  double fallbacks = 0;      // substitutions and silences
+  double joins = 0;          // joins between units that were not neighbours
+  double join_cost = 0;      // mean join cost of the voice's join function, forced joins left out
+  double forced = 0;         // joins made at the refusal price
+};
+
+bool voice_figures(const std::string& voxdir, const std::vector<std::string>& corpus, JoinFigures* f,
+                   std::string* error) {
+  HostVoice host;
+  HostOptions options;
+  options.module = kModule;
+  options.voice = voxdir;
+  if (!host_voice_open(&host, options, error)) return false;
+  SynthEngine engine;
+  if (!synth_engine_open(&engine, host.voice, error)) {
+    host_voice_close(&host);
+    return false;
+  }
+  double spectral = 0, pitch = 0, voiced = 0, join_cost = 0, counted = 0;
+  for (const std::string& line : corpus) {
+    Utterance* u = synth_front_end(engine, {TextRun{utf8_to_latin9(line, nullptr), {}}}, nullptr, error);
+    if (!u) continue;
+    const int32_t count = targets_count(u);
+    if (count < 2) {
+      utterance_delete(u);
+      continue;
+    }
+    Value* state = synth_state_new();
+    std::vector<SegmentTarget> targets(static_cast<size_t>(count));
+    targets_fill(u, targets.data(), count);
+    std::vector<std::string> notes;
+    SearchPlan* plan = search_prepare(synth_state(state), host.voice, engine.graph_fn, engine.db, targets.data(), count,
+                                      engine.beam, &notes);
+    search_run(plan);
+    f->fallbacks += static_cast<double>(notes.size());
+    for (int32_t p = 0; p + 1 < plan->positions; ++p) {
+      const SearchOption& a = plan->options[plan->path[p]];
+      const SearchOption& b = plan->options[plan->path[p + 1]];
+      if (!a.candidate || !b.candidate) continue;
+      if (a.recording == b.recording && b.position == a.position + 1) continue;
+      f->joins += 1;
+      const uint32_t cost = search_join_cost(a, b, kForcedJoinCost);
+      if (cost >= kForcedJoinCost) f->forced += 1;
+      else {
+        join_cost += cost;
+        counted += 1;
+      }
+      double d = 0;
+      for (int k = 0; k < 16; ++k) d += std::abs(static_cast<int>(a.end.coef[k]) - static_cast<int>(b.start.coef[k]));
+      spectral += d / 16;
+      const int fa = a.end.reserved[0] | a.end.reserved[1] << 8, fb = b.start.reserved[0] | b.start.reserved[1] << 8;
+      if (fa > 0 && fb > 0) {
+        pitch += std::abs(12.0 * std::log2(static_cast<double>(fa) / fb));
+        voiced += 1;
+      }
+    }
+    value_release(state);
+    utterance_delete(u);
+  }
+  host_voice_close(&host);
+  f->spectral_jump = f->joins ? spectral / f->joins : 0;
+  f->pitch_step = voiced ? pitch / voiced : 0;
+  f->join_cost = counted ? join_cost / counted : 0;
+  return true;
+}
+
+// Builds a voice from the recordings with the given labels into `voxdir`.
+bool build_voice(const std::vector<TestRecording>& set, const std::vector<std::vector<PhoneLabel>>& labels,
+                 const std::string& voxdir, std::string* error) {
+  VoiceBuilder builder(material().front_end);
+  builder.recipe().work_dir = voxdir + ".work";
+  for (size_t i = 0; i < set.size(); ++i) {
+    if (labels[i].empty()) continue;
+    std::string reason;
+    if (!builder.add_recording(set[i].text, labels[i], set[i].truth.audio, &reason)) {
+      *error = set[i].text + ": " + reason;
+      return false;
+    }
+  }
+  const VoiceDbSpec& recipe = builder.recipe();
+  return voicedb_write(unitdb_voice_path(voxdir, recipe.name, recipe.checksum), recipe, error);
+}
+
+void VoiceQuality(benchmark::State& state) {
+  Material& m = material();
+  const char* set_name = "heldout_f3_140";
+  const std::vector<TestRecording>& set = m.sets[set_name];
+  std::string error = m.error;
+  Aligned a;
+  if (error.empty()) a = align_set(set, &error);
+  // The recordings the aligner kept, with each kind of labels.
+  std::vector<std::vector<PhoneLabel>> known(set.size()), aligned(set.size());
+  for (size_t i = 0; i < set.size() && error.empty(); ++i)
+    if (a.results[i].ok) {
+      known[i] = set[i].truth.labels;
+      aligned[i] = a.results[i].labels;
+    }
+  JoinFigures fk, fa;
+  const std::vector<std::string> corpus = read_lines(kCorpus);
+  if (error.empty() && (!build_voice(set, known, m.scratch + "/known", &error) ||
+                        !build_voice(set, aligned, m.scratch + "/aligned", &error)))
+    error = "building: " + error;
+  for (auto _ : state) {
+    if (!error.empty()) break;
+    fk = fa = JoinFigures{};
+    if (!voice_figures(m.scratch + "/known", corpus, &fk, &error) ||
+        !voice_figures(m.scratch + "/aligned", corpus, &fa, &error))
+      break;
+  }
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  auto ratio = [](double x, double y) { return y > 0 ? 100.0 * x / y : 0.0; };
+  state.counters["known_jump_db"] = fk.spectral_jump;
+  state.counters["aligned_jump_db"] = fa.spectral_jump;
+  state.counters["jump_pct"] = ratio(fa.spectral_jump, fk.spectral_jump);
+  state.counters["known_pitch_st"] = fk.pitch_step;
+  state.counters["aligned_pitch_st"] = fa.pitch_step;
+  state.counters["pitch_pct"] = ratio(fa.pitch_step, fk.pitch_step);
+  state.counters["known_fallbacks"] = fk.fallbacks;
+  state.counters["aligned_fallbacks"] = fa.fallbacks;
+  state.counters["known_joins"] = fk.joins;
+  state.counters["aligned_joins"] = fa.joins;
+  state.counters["join_cost_pct"] = ratio(fa.join_cost, fk.join_cost);
+  state.counters["known_forced"] = fk.forced;
+  state.counters["aligned_forced"] = fa.forced;
+}
+BENCHMARK(VoiceQuality)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
