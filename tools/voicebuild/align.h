@@ -33,7 +33,6 @@
 
 struct AlignSettings {
   double min_confidence = 45;  // percent; below it the recording is left out
-  double min_region = 0;       // percent; the worst half second may not match worse
   double min_pause = 0.08;     // seconds of silence between words that count as a pause
   bool refine = true;          // move boundaries to the spectral change nearby
 };
@@ -59,7 +58,9 @@ struct FrameFeatures {
   const float* frame(size_t i) const { return values.data() + i * kDims; }
 };
 
-FrameFeatures frame_features(const Recording& recording);
+// `top_hz`: the highest frequency described (compare recordings at
+// different rates with the same, below half the lower rate).
+FrameFeatures frame_features(const Recording& recording, double top_hz = 7600);
 
 // The seconds of speech in a recording: frames above the level half way
 // between its noise floor and its loudest frames.

@@ -1,5 +1,6 @@
 #include "tools/voicebuild/align_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -32,7 +33,8 @@ AlignResult TextAligner::align(const std::string& text_utf8, const Recording& re
     result.problem = what;
     return result;
   }
-  const FrameFeatures features = frame_features(recording);
+  const double top_hz = std::min(7600.0, 0.45 * std::min(recording.sample_rate, speaker_.sample_rate()));
+  const FrameFeatures features = frame_features(recording, top_hz);
   double at = 0;
   result.problem = recording_problem(recording, features, &at);
   if (!result.problem.empty()) return result;  // the problem says where
@@ -41,13 +43,13 @@ AlignResult TextAligner::align(const std::string& text_utf8, const Recording& re
   SpokenSentence reference;
   speaker_.set_rate(kNormalRate);
   if (!speaker_.speak(*front_end_, text, 0.1, {}, 0.1, &reference, &result.problem)) return result;
-  FrameFeatures reference_features = frame_features(reference.audio);
+  FrameFeatures reference_features = frame_features(reference.audio, top_hz);
   const double spoken = speech_seconds(features, recording.sample_rate);
   const double said = speech_seconds(reference_features, reference.audio.sample_rate);
   if (spoken > 0 && said > 0 && std::abs(std::log(spoken / said)) > 0.1) {
     speaker_.set_rate(static_cast<int>(std::lround(kNormalRate * said / spoken)));
     if (!speaker_.speak(*front_end_, text, 0.1, {}, 0.1, &reference, &result.problem)) return result;
-    reference_features = frame_features(reference.audio);
+    reference_features = frame_features(reference.audio, top_hz);
   }
   return align_to_reference(recording, features, reference.audio, reference_features, reference.labels,
                             reference.word_start, settings);
