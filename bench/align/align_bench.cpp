@@ -7,9 +7,10 @@
 // come from espeak-ng's events and are kept apart from the aligner.
 //   Accuracy/<set>   boundary errors: median, 90th percentile, share within
 //                    25 ms, phones of zero length, recordings kept
-//   AlignSentence    aligning one recording (reference rendering included);
-//                    counter x_realtime = audio seconds per second of CPU
-//   EspeakSentence   baseline: espeak-ng rendering the same sentence once
+//   AlignSentence    aligning one held-out recording (reference rendering
+//                    included); x_realtime = recording seconds per CPU second
+//   EspeakSentence   baseline: espeak-ng speaking the same sentence once, with
+//                    x_realtime counted on the same recording seconds
 //   VoiceQuality     the corpus through the search of a voice built from the
 //                    known labels and of one built from the aligned labels
 //                    (the held-out set's recordings that the aligner kept):
@@ -212,6 +213,52 @@ void Accuracy(benchmark::State& state, const char* set_name) {
 BENCHMARK_CAPTURE(Accuracy, dev_m3_210, "dev_m3_210")->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(Accuracy, heldout_f3_140, "heldout_f3_140")->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(Accuracy, heldout_f4_230, "heldout_f4_230")->Iterations(1)->Unit(benchmark::kSecond);
+
+// Aligning the held-out recordings one at a time, and espeak-ng speaking
+// their sentences (what the aligner does once or twice per recording).
+void AlignSentence(benchmark::State& state) {
+  Material& m = material();
+  const std::vector<TestRecording>& set = m.sets["heldout_f3_140"];
+  TextAligner aligner;
+  std::string error = m.error;
+  if (error.empty() && (set.empty() || !aligner.open(&m.front_end, "pt-br", &error))) error = "no material: " + error;
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  size_t i = 0;
+  double seconds = 0;
+  for (auto _ : state) {
+    const TestRecording& r = set[i++ % set.size()];
+    benchmark::DoNotOptimize(aligner.align(r.text, r.truth.audio, AlignSettings{}));
+    seconds += static_cast<double>(r.truth.audio.samples.size()) / r.truth.audio.sample_rate;
+  }
+  state.counters["x_realtime"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK(AlignSentence)->Unit(benchmark::kMillisecond);
+
+void EspeakSentence(benchmark::State& state) {
+  Material& m = material();
+  const std::vector<TestRecording>& set = m.sets["heldout_f3_140"];
+  EspeakSpeaker speaker;
+  std::string error = m.error;
+  if (error.empty() && (set.empty() || !speaker.open("pt-br", &error))) error = "no material: " + error;
+  if (!error.empty()) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  size_t i = 0;
+  double seconds = 0;
+  SpokenSentence out;
+  for (auto _ : state) {
+    const TestRecording& r = set[i++ % set.size()];
+    std::string why;
+    speaker.speak(m.front_end, utf8_to_latin9(r.text, nullptr), 0.1, {}, 0.1, &out, &why);
+    seconds += static_cast<double>(r.truth.audio.samples.size()) / r.truth.audio.sample_rate;
+  }
+  state.counters["x_realtime"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK(EspeakSentence)->Unit(benchmark::kMillisecond);
 
 // Join figures of a voice over the corpus.
 struct JoinFigures {
