@@ -20,6 +20,9 @@ constexpr float kJumpCost = 3.0f;      // the phone loop: starting any phone
 // its cost over the phone loop's; a mean mismatch of kMismatchZero is 0 %
 // confidence, kMismatchSpan less is 100 %.
 constexpr double kExcessWeight = 0.5;
+// Refinement: the spectral change 20 ms from the warped boundary counts
+// this much less than at it.
+constexpr float kNearness = 0.5f;
 constexpr double kMismatchZero = 0.6, kMismatchSpan = 0.4;
 constexpr double kMaxCells = 2e7;      // recording frames x reference frames
 
@@ -98,6 +101,15 @@ float speech_threshold(const FrameFeatures& f) {
 }
 
 bool is_pause(const std::string& phone) { return phone == "pau"; }
+
+// The voice's stops and affricates: their release is the strongest change
+// near their end, and it lies before the boundary with the next phone.
+bool is_stop(const std::string& phone) {
+  static const char* const stops[] = {"p", "t", "k", "b", "d", "g", "ch", "jh"};
+  for (const char* s : stops)
+    if (phone == s) return true;
+  return false;
+}
 
 // Level in dB of `length` samples from `from` (relative to full scale).
 float short_level(const std::vector<int16_t>& s, long from, long length) {
@@ -565,7 +577,7 @@ AlignResult align_to_reference(const Recording& recording, const FrameFeatures& 
             best = t;
           }
         }
-      } else if (!left_pause) {
+      } else if (!left_pause && !is_stop(reference_labels[k].phone)) {
         // The largest change between the spectra 10 ms before and after,
         // favouring the warped position a little.
         float before[16], after[16], best_change = -1;
@@ -574,7 +586,7 @@ AlignResult align_to_reference(const Recording& recording, const FrameFeatures& 
           spectrum.measure(recording.samples, t - offset, t + offset, before, after);
           float change = 0;
           for (int b = 0; b < 16; ++b) change += std::abs(after[b] - before[b]);
-          change *= 1.0f - 0.5f * static_cast<float>(std::abs(t - at)) / static_cast<float>(reach);
+          change *= 1.0f - kNearness * static_cast<float>(std::abs(t - at)) / static_cast<float>(reach);
           if (change > best_change) {
             best_change = change;
             best = t;

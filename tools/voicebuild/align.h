@@ -13,8 +13,8 @@
 // little so that the reference's durations hold where the sound does not
 // say otherwise.  A phone's recording frames give its times; the boundaries
 // between speech phones then move to the strongest spectral change within
-// 20 ms, those at pauses to where the level crosses half way between
-// silence and speech.
+// 20 ms (not after a stop, whose release comes before its end), those at
+// pauses to where the level crosses half way between silence and speech.
 //
 // The confidence measures, over the speech, how much the path bends (stays
 // and skips, where the recording's timing departs from the reference's) and
