@@ -5,7 +5,8 @@
 // Each recording NAME.wav (16-bit mono PCM, one rate for all) comes with
 // NAME.txt (its text, UTF-8) and NAME.lab (its phone labels, see
 // docs/voice-building.md); with --align the labels are found from the text
-// instead (tools/voicebuild/align_text.h) and NAME.lab is not read.  The database is written to
+// instead (tools/voicebuild/align_text.h) and NAME.lab is not read.  The
+// database is written to
 // VOICE_DIR/vox_pt_br_selvana/2718093645/vox_pt_br_selvana22v.
 #include <algorithm>
 #include <cstdio>
