@@ -4,7 +4,9 @@
 //
 // Each recording NAME.wav (16-bit mono PCM, one rate for all) comes with
 // NAME.txt (its text, UTF-8) and NAME.lab (its phone labels, see
-// docs/voice-building.md).  The database is written to
+// docs/voice-building.md); with --align the labels are found from the text
+// instead (tools/voicebuild/align_text.h) and NAME.lab is not read.  The
+// database is written to
 // VOICE_DIR/vox_pt_br_selvana/2718093645/vox_pt_br_selvana22v.
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include "host/text_io.h"
 #include "host/voice_host.h"
 #include "tools/dbwriter.h"
+#include "tools/voicebuild/align_text.h"
 #include "tools/voicebuild/builder.h"
 
 namespace fs = std::filesystem;
@@ -27,7 +30,8 @@ namespace {
 
 const char kUsage[] =
     "usage: selvana-voicebuild [--codec 2|8|12] [--quality Q] [--encoder PATH] [--module PATH]\n"
-    "                          [--corpus FILE] [--verbose] RECORDINGS_DIR VOICE_DIR\n";
+    "                          [--corpus FILE] [--align] [--min-confidence P] [--verbose]\n"
+    "                          RECORDINGS_DIR VOICE_DIR\n";
 
 bool read_text(const std::string& path, std::string* out) {
   std::ifstream in(path, std::ios::binary);
@@ -57,7 +61,8 @@ int main(int argc, char** argv) {
   uint32_t codec = 2;
   float quality = 0.1f;
   std::string encoder, module, corpus;
-  bool verbose = false;
+  bool verbose = false, align = false;
+  AlignSettings align_settings;
   std::vector<std::string> paths;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -68,6 +73,8 @@ int main(int argc, char** argv) {
     else if (a == "--module" && has_value) module = argv[++i];
     else if (a == "--corpus" && has_value) corpus = argv[++i];
     else if (a == "--verbose") verbose = true;
+    else if (a == "--align") align = true;
+    else if (a == "--min-confidence" && has_value) align_settings.min_confidence = atof(argv[++i]);
     else if (a == "--help" || a == "-h") {
       fputs(kUsage, stdout);
       return 0;
@@ -105,6 +112,12 @@ int main(int argc, char** argv) {
     fprintf(stderr, "selvana-voicebuild: %s\n", error.c_str());
     return 1;
   }
+  TextAligner aligner;
+  if (align && !aligner.open(&front_end, "pt-br", &error)) {
+    fprintf(stderr, "selvana-voicebuild: %s\n", error.c_str());
+    return 1;
+  }
+  size_t aligned = 0;
   VoiceBuilder builder(front_end);
   builder.recipe().codec_type = codec;
   builder.recipe().vorbis_quality = quality;
@@ -123,13 +136,14 @@ int main(int argc, char** argv) {
       reject(name, "no " + name + ".txt");
       continue;
     }
-    if (!read_text(stem + ".lab", &label_text)) {
+    if (!align && !read_text(stem + ".lab", &label_text)) {
       reject(name, "no " + name + ".lab");
       continue;
     }
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     std::vector<PhoneLabel> labels;
-    if (!parse_labels(label_text, [&](const std::string& p) { return front_end.is_phone(p); }, &labels, &error)) {
+    if (!align &&
+        !parse_labels(label_text, [&](const std::string& p) { return front_end.is_phone(p); }, &labels, &error)) {
       reject(name, name + ".lab:" + error);
       continue;
     }
@@ -137,6 +151,15 @@ int main(int argc, char** argv) {
     if (!read_wav(stem + ".wav", &recording, &error)) {
       reject(name, error);
       continue;
+    }
+    if (align) {
+      AlignResult result = aligner.align(text, recording, align_settings);
+      if (!result.ok) {
+        reject(name, "alignment: " + align_problem_text(result));
+        continue;
+      }
+      labels = std::move(result.labels);
+      ++aligned;
     }
     std::string reason;
     if (!builder.add_recording(text, labels, recording, &reason)) reject(name, reason);
@@ -165,6 +188,7 @@ int main(int argc, char** argv) {
   const std::set<std::string> have = builder.diphones();
   printf("voice: %s\n", path.c_str());
   printf("recordings: %u used, %zu left out\n", builder.recordings(), rejected);
+  if (align) printf("alignment: %zu of %zu recordings aligned\n", aligned, names.size());
   if (builder.too_long())
     printf("units: %zu left out, longer than 65535 samples (very long pauses)\n", builder.too_long());
   printf("units: %zu of %zu diphones, codec %u, %u Hz, %ju bytes\n", recipe.units.size(), have.size(), codec,
