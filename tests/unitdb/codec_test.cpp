@@ -2,6 +2,8 @@
 // databases written at test time.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include <iterator>
 #include <random>
 
+#include "core/contract.h"
 #include "core/features.h"
 #include "core/platform.h"
 #include "tests/support/temp_dir.h"
@@ -335,6 +338,94 @@ TEST(SilkCodecDamage, OversizedAndCutPacketsFailCleanly) {
   EXPECT_EQ(db2.decode(0, v.record_size), nullptr);
   // A record whose frame table claims more bytes than the record has.
   EXPECT_EQ(db2.decode(0, 5), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Lines of /proc/self/maps: every mapping of the process.
+int mapping_count() {
+  std::ifstream in("/proc/self/maps");
+  return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
+}
+
+long resident_kib() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
+}
+
+// Registration through the module, a decoder context, one unit decoded, and
+// unregistration, over and over: nothing may grow.
+TEST(RegistrationCycles, TenThousandInAllFourCodingsLeaveNothingBehind) {
+  void* module = dlopen(SELVANA_BIN_DIR "/libvoice_pt_br_selvana.so", RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  auto reg = reinterpret_cast<RegisterVoiceFn>(dlsym(module, "register_voice"));
+  auto unreg = reinterpret_cast<UnregisterVoiceFn>(dlsym(module, "unregister_voice"));
+  TempDir dir;
+  struct Coding {
+    UnitDbParts parts;
+    uint32_t record_size;
+  };
+  std::vector<Coding> codings;
+  Coding pcm{parts_for(2), 0};
+  Bytes record = frame_table({400});
+  for (int16_t s : test_signal(400, 3)) put16(record, static_cast<uint16_t>(s));
+  pcm.parts.sections[0] = record;
+  pcm.record_size = static_cast<uint32_t>(record.size());
+  codings.push_back(pcm);
+  Encoded vorbis = vorbis_encode(dir.path(), test_signal(8000, 1));
+  Coding in_record{parts_for(8), 0};
+  in_record.parts.codec_setup = vorbis.headers;
+  Bytes vrec = frame_table({3000});
+  Bytes body = in_record_packets(vorbis.packets);
+  vrec.insert(vrec.end(), body.begin(), body.end());
+  in_record.parts.sections[0] = vrec;
+  in_record.record_size = static_cast<uint32_t>(vrec.size());
+  codings.push_back(in_record);
+  ScrambledUnit file_layout = scrambled_unit(vorbis, {3000}, 100, 1);
+  codings.push_back({file_layout.parts, file_layout.record_size});
+  if (std::filesystem::exists(kSilkDir + "MANIFEST.txt")) {
+    Encoded silk;
+    silk.packets = silk_packets("silk_pub03_wb16k_60ms_20kbps_c2_fec", 10);
+    ScrambledUnit s = scrambled_unit(silk, {2000}, 40, 2);
+    codings.push_back({s.parts, s.record_size});
+  } else {
+    fprintf(stderr, "SILK test vectors not found under %s: three codings only\n", kSilkDir.c_str());
+  }
+
+  for (const Coding& c : codings) {
+    std::string voxdir = dir.file("voice" + std::to_string(c.parts.codec_type));
+    std::string error;
+    ASSERT_TRUE(unitdb_write(unitdb_voice_path(voxdir, "vox_pt_br_selvana", kChecksum), c.parts, &error)) << error;
+    auto cycle = [&] {
+      Voice* v = reg(voxdir.c_str());
+      ASSERT_NE(v, nullptr);
+      auto* db = static_cast<UnitDatabase*>(features_get(v->features, "diphonedb")->body.p);
+      auto* context = static_cast<DecoderContext*>(heap_alloc(sizeof(DecoderContext)));
+      context->file = db->file;
+      context->handle = file_open(db->file->path, kFileRead);
+      ASSERT_TRUE(!db->file->unit_open || db->file->unit_open(context));
+      Track* t = db->file->unit_decode(context, db->section_3, c.record_size);
+      ASSERT_NE(t, nullptr) << "coding " << c.parts.codec_type;
+      track_free(t);
+      decoder_context_release(context);
+      unreg(v);
+    };
+    for (int k = 0; k < 50; ++k) cycle();  // the allocator's pools settle
+    const int fds = testutil::open_fd_count(), maps = mapping_count();
+    const long rss = resident_kib();
+    for (int k = 0; k < 2500; ++k) cycle();
+    EXPECT_EQ(testutil::open_fd_count(), fds) << "coding " << c.parts.codec_type;
+    EXPECT_EQ(mapping_count(), maps) << "coding " << c.parts.codec_type;
+#ifndef SELVANA_SANITIZE  // the sanitizers' quarantine grows on purpose; LeakSanitizer checks there
+    EXPECT_LT(resident_kib() - rss, 1024) << "coding " << c.parts.codec_type;
+#endif
+  }
+  dlclose(module);
 }
 
 }  // namespace
