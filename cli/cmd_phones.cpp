@@ -8,6 +8,7 @@
 #include "core/value.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/input.h"
 #include "host/text_io.h"
 #include "host/tokens.h"
 #include "host/voice_host.h"
@@ -43,7 +44,7 @@ int cmd_phones(int argc, char** argv) {
   std::vector<CliArg> args;
   if (CliStatus st = cli_parse_host(argc, argv, kWho, {}, &args, &texts, &options); st != CliStatus::kRun)
     return cli_exit(st, usage);
-  std::string text = host_input_latin9(kWho, texts);
+  std::string text = cli_input_latin9(kWho, texts);
 
   HostVoice host;
   if (!host_voice_open(&host, options, &error)) {

@@ -9,6 +9,7 @@
 #include "core/value.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/input.h"
 #include "host/phrasing.h"
 #include "host/text_io.h"
 #include "host/tokens.h"
@@ -60,7 +61,7 @@ int cmd_segments(int argc, char** argv) {
       st != CliStatus::kRun)
     return cli_exit(st, usage);
   for (const CliArg& a : args) verbose = verbose || a.id == 1;
-  std::string text = host_input_latin9(kWho, texts);
+  std::string text = cli_input_latin9(kWho, texts);
 
   HostVoice host;
   if (!host_voice_open(&host, options, &error)) {

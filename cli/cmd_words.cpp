@@ -8,6 +8,7 @@
 #include "core/value.h"
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/input.h"
 #include "host/text_io.h"
 #include "host/tokens.h"
 #include "host/voice_host.h"
@@ -61,7 +62,7 @@ int cmd_words(int argc, char** argv) {
     if (a.id == 1) hint = a.value, have_hint = true;
     if (a.id == 2) format = a.value, have_format = true;
   }
-  std::string text = host_input_latin9(kWho, texts);
+  std::string text = cli_input_latin9(kWho, texts);
   std::string hint_text = have_hint ? option_text(hint) : std::string();
   std::string format_text = have_format ? option_text(format) : std::string();
 
