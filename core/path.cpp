@@ -120,14 +120,14 @@ const char* feature_path_string(const Item* item, const char* path) {
 int32_t feature_path_int(const Item* item, const char* path) {
   Value* v = feature_path_value(item, path);
   int32_t x = value_int(v);
-  if (value_is_atom(v) && v->head.atom.refcount == 0) value_release(v);
+  if (value_is_atom(v) && value_refcount(v) == 0) value_release(v);
   return x;
 }
 
 float feature_path_float(const Item* item, const char* path) {
   Value* v = feature_path_value(item, path);
   float x = value_float(v);
-  if (value_is_atom(v) && v->head.atom.refcount == 0) value_release(v);
+  if (value_is_atom(v) && value_refcount(v) == 0) value_release(v);
   return x;
 }
 

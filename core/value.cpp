@@ -156,7 +156,10 @@ void* value_object(const Value* v, int type) {
 }
 
 Value* value_retain(Value* v) {
-  if (value_is_atom(v) && v->head.atom.refcount != kPermanentRefcount) ++v->head.atom.refcount;
+  if (!value_is_atom(v)) return v;
+  // Permanent values lie in read-only data: they are tested, never written.
+  std::atomic_ref<uint16_t> count(v->head.atom.refcount);
+  if (count.load(std::memory_order_relaxed) != kPermanentRefcount) count.fetch_add(1, std::memory_order_relaxed);
   return v;
 }
 
@@ -169,9 +172,12 @@ void value_release(Value* v) {
       v = next;  // the rest of the list, without recursion along the chain
       continue;
     }
-    uint16_t& count = v->head.atom.refcount;
-    if (count == kPermanentRefcount) return;
-    if (count > 0 && --count > 0) return;
+    std::atomic_ref<uint16_t> count(v->head.atom.refcount);
+    const uint16_t now = count.load(std::memory_order_relaxed);
+    if (now == kPermanentRefcount) return;
+    // A fresh value (count 0) has one owner; otherwise the holder that takes
+    // the count from 1 to 0 frees it.
+    if (now > 0 && count.fetch_sub(1, std::memory_order_acq_rel) > 1) return;
     destroy(v);
     return;
   }
@@ -198,8 +204,10 @@ Value* value_cdr(const Value* cell) {
 
 namespace {
 void drop_replaced(Value* old) {
-  if (value_is_atom(old) && old->head.atom.refcount != kPermanentRefcount && old->head.atom.refcount > 0)
-    --old->head.atom.refcount;
+  if (!value_is_atom(old)) return;
+  std::atomic_ref<uint16_t> count(old->head.atom.refcount);
+  const uint16_t now = count.load(std::memory_order_relaxed);
+  if (now != kPermanentRefcount && now > 0) count.fetch_sub(1, std::memory_order_acq_rel);
 }
 }  // namespace
 

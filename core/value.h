@@ -7,6 +7,7 @@
 // (an aligned pointer, or zero) for cells.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 enum ValueType : int16_t {
@@ -67,6 +68,13 @@ struct ValueTypeEntry {
 const ValueTypeEntry* value_type_entry(int type);
 // The registry name of a type id ("" for unknown ids).
 const char* value_type_name(int type);
+
+// The reference count of an atom.  Several threads may hold one value at once
+// (each thread's utterances hold the voice's parameters), so counts are read
+// and changed atomically.
+inline uint16_t value_refcount(const Value* v) {
+  return std::atomic_ref<uint16_t>(const_cast<Value*>(v)->head.atom.refcount).load(std::memory_order_relaxed);
+}
 
 inline bool value_is_cell(const Value* v) { return v && (v->head.atom.type & 1) == 0; }
 inline bool value_is_atom(const Value* v) { return v && (v->head.atom.type & 1) != 0; }

@@ -48,7 +48,7 @@ bool phrase_tones(Utterance* utterance) {
     Item* last = feature_path_item(phrase, "daughtern.R:SylStructure.daughtern");
     if (tone && last && value_type(tone) == kTypeString) item_set_string(last, "endtone", value_string(tone));
     // The tones are the voice's constants; a fresh Value would be ours.
-    if (value_is_atom(tone) && tone->head.atom.refcount == 0) value_release(tone);
+    if (value_is_atom(tone) && value_refcount(tone) == 0) value_release(tone);
   }
   return true;
 }

@@ -7,9 +7,6 @@
 
 namespace {
 
-// The longest pause a break may ask for.
-constexpr int32_t kMaxBreakMs = 10000;
-
 struct Open {
   std::string name;
   std::string interpret_as, format, phonemes;
@@ -264,6 +261,10 @@ class Parser {
         ms = ssml_strength_ms(strength);
         if (ms < 0) return fail_at(at, "break strength \"" + strength + "\" is not none, x-weak, weak, medium, strong or x-strong");
       }
+      total_break_ms_ += ms;
+      if (total_break_ms_ > kSsmlMaxTotalBreakMs)
+        return fail_at(at, "the breaks ask for more than " + std::to_string(kSsmlMaxTotalBreakMs / 1000) +
+                               " s of silence in all");
       SsmlPiece p;
       p.kind = SsmlPiece::kBreak;
       p.break_ms = ms;
@@ -289,6 +290,8 @@ class Parser {
     } else if (tag != "speak") {
       if (warnings_) warnings_->push_back("element <" + tag + "> is not supported; its text is read as it is");
     }
+    if (stack_.size() >= kSsmlMaxDepth)
+      return fail_at(at, "elements are nested more than " + std::to_string(kSsmlMaxDepth) + " deep");
     stack_.push_back(next);
   }
 
@@ -302,6 +305,7 @@ class Parser {
   }
 
   const std::string& doc_;
+  int64_t total_break_ms_ = 0;
   std::vector<SsmlPiece>* out_;
   std::vector<std::string>* warnings_;
   std::vector<Open> stack_;
@@ -334,12 +338,16 @@ int32_t ssml_time_ms(const std::string& t) {
   else return -1;
   double ms = v * scale;
   if (!std::isfinite(ms) || ms < 0) return -1;
-  return ms > kMaxBreakMs ? kMaxBreakMs : static_cast<int32_t>(ms + 0.5);
+  return ms > kSsmlMaxBreakMs ? kSsmlMaxBreakMs : static_cast<int32_t>(ms + 0.5);
 }
 
 bool ssml_parse(const std::string& document, std::vector<SsmlPiece>* out, std::string* error,
                 std::vector<std::string>* warnings) {
   out->clear();
+  if (document.size() > kSsmlMaxDocumentBytes) {
+    *error = "the document is longer than " + std::to_string(kSsmlMaxDocumentBytes >> 20) + " MiB";
+    return false;
+  }
   Parser p(document, out, warnings);
   return p.run(error);
 }

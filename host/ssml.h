@@ -5,9 +5,18 @@
 // column.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// Limits on what a document may ask for.  A longer break is shortened to
+// kSsmlMaxBreakMs (as a break strength is a request, not a promise); a
+// document over any other limit is refused with a message naming it.
+constexpr int32_t kSsmlMaxBreakMs = 10000;              // one break
+constexpr int64_t kSsmlMaxTotalBreakMs = 600000;        // all breaks of a document together: 10 minutes
+constexpr size_t kSsmlMaxDepth = 256;                   // elements inside elements
+constexpr size_t kSsmlMaxDocumentBytes = size_t{64} << 20;  // 64 MiB of markup
 
 struct SsmlPiece {
   enum Kind { kText, kBreak, kSentenceEnd, kMark };

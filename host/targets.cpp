@@ -15,7 +15,7 @@ const char* text(const Item* item, const char* path) {
   if (!item) return "0";
   Value* v = feature_path_value(item, path);
   if (value_type(v) == kTypeString) return v->body.s;
-  if (value_is_atom(v) && v->head.atom.refcount == 0) value_release(v);
+  if (value_is_atom(v) && value_refcount(v) == 0) value_release(v);
   return "0";
 }
 

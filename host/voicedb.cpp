@@ -37,6 +37,9 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
   *db = HostVoiceDb{};
   const UnitDbFile* file = database ? database->file : nullptr;
   if (!file || !file->mapping) return fail(error, "is not loaded");
+  if (file->sample_rate < kVoiceMinSampleRate || file->sample_rate > kVoiceMaxSampleRate)
+    return fail(error, "declares a sample rate of " + std::to_string(file->sample_rate) + " Hz, outside " +
+                           std::to_string(kVoiceMinSampleRate) + " to " + std::to_string(kVoiceMaxSampleRate));
   const uint8_t* base = file->mapping->base;
   const uint64_t mapped = file->mapping->length;
   if (mapped < static_cast<uint64_t>(kUnitDbHeaderSize)) return fail(error, "is shorter than its header");

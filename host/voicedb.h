@@ -10,6 +10,12 @@
 
 #include "core/contract.h"
 
+// The sample rates a voice may declare.  A database outside them is refused:
+// every length the host derives from the rate (pauses, crossfades, stand-in
+// silences) must stay within what a sentence can need.
+constexpr uint32_t kVoiceMinSampleRate = 8000;
+constexpr uint32_t kVoiceMaxSampleRate = 96000;
+
 struct HostVoiceDb {
   const UnitDatabase* database = nullptr;
   const uint8_t* strings = nullptr;  // NUL-terminated texts

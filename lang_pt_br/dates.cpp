@@ -54,7 +54,7 @@ bool prefix_equal_ascii_nocase(const char* name, const char* text, size_t n) {
 char* token_punc(Item* token) {
   Value* v = feature_path_value(token, "punc");
   char* copy = string_copy(value_type(v) == kTypeString ? value_string(v) : "0");
-  if (value_is_atom(v) && v->head.atom.refcount == 0) value_release(v);  // a fresh function result
+  if (value_is_atom(v) && value_refcount(v) == 0) value_release(v);  // a fresh function result
   return copy;
 }
 

@@ -17,7 +17,7 @@ constexpr unsigned char kInvertedQuestion = 0xbf;
 
 // Releases a Value that a feature function made for this caller alone.
 void release_if_fresh(Value* v) {
-  if (value_is_atom(v) && v->head.atom.refcount == 0) value_release(v);
+  if (value_is_atom(v) && value_refcount(v) == 0) value_release(v);
 }
 
 const char* text_of(const Value* v) {

@@ -147,7 +147,7 @@ bool punc_begins_with_period(const Item* token) { return item_feature_string(tok
 char* path_text(const Item* item, const char* path) {
   Value* v = feature_path_value(item, path);
   char* copy = string_copy(value_type(v) == kTypeString ? value_string(v) : "0");
-  if (value_is_atom(v) && v->head.atom.refcount == 0) value_release(v);
+  if (value_is_atom(v) && value_refcount(v) == 0) value_release(v);
   return copy;
 }
 
@@ -169,7 +169,7 @@ size_t money_prefix_length(const char* name) {
 // own alone (shared or permanent) is replaced by a grown copy.
 void append_possessive(Value* cell) {
   Value* word = value_car(cell);
-  if (value_type(word) == kTypeString && word->head.atom.refcount == 1) {
+  if (value_type(word) == kTypeString && value_refcount(word) == 1) {
     value_string_append(word, "'s");
     return;
   }
@@ -178,7 +178,7 @@ void append_possessive(Value* cell) {
   Value* old = word;
   value_set_car(cell, value_retain(grown));
   // value_set_car dropped one count of the old word without destroying it.
-  if (value_is_atom(old) && old->head.atom.refcount == 0) value_release(old);
+  if (value_is_atom(old) && value_refcount(old) == 0) value_release(old);
 }
 
 // The shape tests of token_to_words, in order.  `no_fallback` is set when

@@ -97,9 +97,10 @@ void fix_stress_marks(char* phones) {
       const char* start = r;
       while (is_lower(*r)) ++r;
       size_t n = static_cast<size_t>(r - start);
-      memmove(w, start, n);
+      memmove(w, start, n);  // may overwrite the run's old place: test it where it now stands
+      bool vowel = is_vowel_run(w, n);
       w += n;
-      if (pending && is_vowel_run(start, n)) {
+      if (pending && vowel) {
         *w++ = pending;
         pending = 0;
       }
@@ -127,9 +128,9 @@ void fix_syllable_marks(char* phones) {
       const char* start = r;
       while (is_lower(*r)) ++r;
       size_t n = static_cast<size_t>(r - start);
-      memmove(w, start, n);
+      memmove(w, start, n);  // may overwrite the run's old place: test it where it now stands
+      if (is_vowel_run(w, n)) pending = nullptr;
       w += n;
-      if (is_vowel_run(start, n)) pending = nullptr;
     } else {
       *w++ = *r++;
     }

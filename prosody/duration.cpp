@@ -11,7 +11,7 @@ namespace {
 
 // Releases a Value that a feature function made for this caller alone.
 void release_if_fresh(Value* v) {
-  if (value_is_atom(v) && v->head.atom.refcount == 0) value_release(v);
+  if (value_is_atom(v) && value_refcount(v) == 0) value_release(v);
 }
 
 const char* name_of(const Item* seg) {
@@ -50,7 +50,7 @@ bool after_sentence_end(const Item* seg) {
 // holds it, so that a second pass over an utterance allocates nothing.
 void set_end(Item* seg, float end) {
   Value* v = item_feature(seg, "end");
-  if (value_type(v) == kTypeFloat && v->head.atom.refcount == 1) {
+  if (value_type(v) == kTypeFloat && value_refcount(v) == 1) {
     v->body.f = end;
     return;
   }

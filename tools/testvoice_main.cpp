@@ -5,10 +5,12 @@
 // a softer buzz for voiced consonants, noise for voiceless ones, a short
 // closure and burst for plosives, silence for pauses.
 //
-//   selvana-testvoice [--codec N] [--encoder PATH] [--instances N] DIR
+//   selvana-testvoice [--codec N] [--encoder PATH] [--instances N] [--phones LIST] DIR
 //
 // With --instances N every diphone gets N instances that differ in length,
-// edges and noise, which gives the search real choices (benchmarks).
+// edges and noise, which gives the search real choices (benchmarks).  With
+// --phones a,t,pau only the diphones of those phones are written: a small
+// database (fuzzing seeds).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -91,14 +93,16 @@ int main(int argc, char** argv) {
   VoiceDbSpec recipe;
   std::string dir;
   int instances = 1;
+  std::string phones;  // empty: all
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if ((a == "--codec" || a == "--encoder" || a == "--instances") && i + 1 < argc) {
+    if ((a == "--codec" || a == "--encoder" || a == "--instances" || a == "--phones") && i + 1 < argc) {
       if (a == "--codec") recipe.codec_type = static_cast<uint32_t>(atoi(argv[++i]));
       else if (a == "--instances") instances = atoi(argv[++i]);
+      else if (a == "--phones") phones = "," + std::string(argv[++i]) + ",";
       else recipe.vorbis_encoder = argv[++i];
     } else if (a == "--help" || a == "-h") {
-      printf("usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] [--instances N] DIR\n");
+      printf("usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] [--instances N] [--phones LIST] DIR\n");
       return 0;
     } else if (dir.empty() && a[0] != '-') {
       dir = a;
@@ -115,8 +119,11 @@ int main(int argc, char** argv) {
   recipe.work_dir = dir;
   if (recipe.codec_type == 12) recipe.vorbis_quality = -0.1f;
   uint32_t recording = 0;
+  auto chosen = [&](const Phone& p) { return phones.empty() || phones.find("," + std::string(p.name) + ",") != std::string::npos; };
   for (const Phone& l : kPhones) {
+    if (!chosen(l)) continue;
     for (const Phone& r : kPhones) {
+      if (!chosen(r)) continue;
       for (int k = 0; k < instances; ++k) {
         VoiceDbUnit u;
         u.diphone = std::string(l.name) + "-" + r.name;

@@ -21,6 +21,12 @@
 
 #include "unitsel/text_match.h"
 
+// The boolean tests are combined with & and | on purpose: both sides are
+// cheap, and evaluating them all keeps the cost free of data-dependent branches.
+#ifdef __clang__
+#pragma clang diagnostic ignored "-Wbitwise-instead-of-logical"
+#endif
+
 using unitsel::same_text;
 using unitsel::str_is;
 
@@ -282,5 +288,5 @@ uint32_t target_cost(const SegmentTarget* target_left, const SegmentTarget* targ
   const bool p = (target_left->pos2 == 1) & (target_left->pos5 == 1) & (target_right->pos1 == 1) &
                  (target_right->pos4 == 1);
   const bool q = (unit_left->pos2 == 1) & (unit_left->pos5 == 1) & (unit_right->pos1 == 1) & (unit_right->pos4 == 1);
-  return sum + (p & !q ? 200 : 0) + (q & !p ? 5 : 0);
+  return sum + ((p & !q) ? 200 : 0) + ((q & !p) ? 5 : 0);
 }

@@ -98,6 +98,23 @@ TEST(Ssml, MalformedMarkupGivesOneLineWithItsPlace) {
   EXPECT_EQ(error_of("<speak>\xc3\xa1</s></speak>"), "line 1, column 9: </s> does not close <speak>");
 }
 
+// Untrusted markup cannot ask for unbounded silence, depth or size.
+TEST(Ssml, LimitsAreRefusedWithTheirName) {
+  std::string breaks = "<speak>";
+  for (int i = 0; i < 60; ++i) breaks += "<break time=\"10s\"/>";
+  parse(breaks + "</speak>");  // exactly the limit
+  EXPECT_EQ(error_of(breaks + "<break time=\"1ms\"/></speak>"),
+            "line 1, column 1148: the breaks ask for more than 600 s of silence in all");
+  // Far more breaks than an int32 sum of milliseconds could hold.
+  std::string many = "<speak>";
+  for (int i = 0; i < 300000; ++i) many += "<break time=\"9s\"/>";
+  EXPECT_NE(error_of(many + "</speak>").find("600 s of silence"), std::string::npos);
+  std::string deep = "<speak>";
+  for (size_t i = 0; i < kSsmlMaxDepth; ++i) deep += "<s>";
+  EXPECT_NE(error_of(deep).find("nested more than 256 deep"), std::string::npos);
+  EXPECT_EQ(error_of(std::string(kSsmlMaxDocumentBytes + 1, ' ')), "the document is longer than 64 MiB");
+}
+
 TEST(Ssml, BreakTimesAndStrengths) {
   EXPECT_EQ(ssml_time_ms("0ms"), 0);
   EXPECT_EQ(ssml_time_ms("2.5s"), 2500);

@@ -115,6 +115,22 @@ TEST(Xsampa, StressAndSyllableRepair) {
   EXPECT_EQ(conv("\"kaza"), "k a1 - z a");               // syllabify adds the missing boundary
 }
 
+// Every vowel phone, one or two letters long, takes the stress digit and
+// closes a syllable mark, wherever the repair moves it to.
+TEST(Xsampa, EveryVowelPhoneTakesStressAndClosesASyllable) {
+  const struct {
+    const char* xsampa;
+    const char* phone;
+  } vowels[] = {{"a", "a"}, {"a~", "an"}, {"e", "e"}, {"E", "eh"}, {"e~", "en"}, {"i", "i"},
+                {"i~", "in"}, {"o", "o"}, {"O", "oh"}, {"o~", "on"}, {"u", "u"}, {"u~", "un"}};
+  for (const auto& v : vowels) {
+    std::string x = v.xsampa, p = v.phone;
+    EXPECT_EQ(conv(("\"p" + x).c_str()), "p " + p + "1") << x;
+    EXPECT_EQ(conv(("ta.\"p" + x + "s").c_str()), "t a - p " + p + "1 s") << x;
+    EXPECT_EQ(conv(("\"p" + x + "w~").c_str()).substr(0, p.size() + 3), "p " + p + "1") << x;
+  }
+}
+
 TEST(Xsampa, RepairAndTokenizingWorkInPlace) {
   char text[] = "1k|a|--1z|a|-";
   LtsBuffer out{};

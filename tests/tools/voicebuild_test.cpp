@@ -94,6 +94,13 @@ TEST(Recordings, WavRoundTripAndRefusals) {
   eight[34] = 8;
   testutil::write_bytes(dir.file("eight.wav"), eight);
   EXPECT_FALSE(read_wav(dir.file("eight.wav"), &back, &error));
+  for (uint32_t rate : {0u, 7999u, 96001u, 4000000000u}) {  // a voice could not declare it
+    std::vector<uint8_t> odd = bytes;
+    testutil::put_u32(odd, 24, rate);
+    testutil::write_bytes(dir.file("rate.wav"), odd);
+    EXPECT_FALSE(read_wav(dir.file("rate.wav"), &back, &error)) << rate;
+  }
+  EXPECT_NE(error.find("sample rate 4000000000 Hz is outside 8000 to 96000"), std::string::npos) << error;
   testutil::write_bytes(dir.file("junk.wav"), {'R', 'I', 'F', 'X', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
   EXPECT_FALSE(read_wav(dir.file("junk.wav"), &back, &error));
   // A truncated data chunk gives the samples that are there.

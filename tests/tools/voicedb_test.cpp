@@ -298,6 +298,10 @@ TEST(VoiceDb, TheReaderRejectsDamagedFiles) {
   EXPECT_EQ(reject("section", [&](Mapped& m) { m.put(100, 1u << 30); }),
             "the voice database has a section outside the file");
   EXPECT_EQ(reject("short", [&](Mapped& m) { m.mapping.length = 50; }), "the voice database is shorter than its header");
+  EXPECT_EQ(reject("rate", [&](Mapped& m) { m.file.sample_rate = 0xFFFFFFFF; }),
+            "the voice database declares a sample rate of 4294967295 Hz, outside 8000 to 96000");
+  EXPECT_EQ(reject("no rate", [&](Mapped& m) { m.file.sample_rate = 0; }),
+            "the voice database declares a sample rate of 0 Hz, outside 8000 to 96000");
   // Audio records: the frame table of instance 1 claims more samples than
   // its record holds, or ends that go back.
   const size_t audio1 = Mapped(good).u32(96) + Mapped(good).u32(Mapped(good).u32(72) + 24);

@@ -8,10 +8,14 @@
 #include <random>
 // The standard library's regex (only the oracle of these tests) draws a false
 // maybe-uninitialized warning from g++ 12 in the sanitizer build.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <regex>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #include <string>
 #include <vector>
 

@@ -135,7 +135,7 @@ bool is_stressed_vowel(const Item* seg) {
   if (!syl || !item_feature_present(syl, "stress") || item_feature_int(syl, "stress") <= 0) return false;
   Value* vc = feature_path_value(seg, "ph_vc");
   const bool vowel = value_type(vc) == kTypeString && strcmp(vc->body.s, "+") == 0;
-  if (value_is_atom(vc) && vc->head.atom.refcount == 0) value_release(vc);
+  if (value_is_atom(vc) && value_refcount(vc) == 0) value_release(vc);
   return vowel;
 }
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "host/voicedb.h"
 #include "host/wav.h"
 
 namespace {
@@ -41,6 +42,11 @@ bool read_wav(const std::string& path, Recording* out, std::string* error) {
       if (!pcm || channels != 1 || bits != 16 || rate == 0) {
         *error = path + ": not 16-bit mono PCM (format " + std::to_string(format) + ", " + std::to_string(channels) +
                  " channels, " + std::to_string(bits) + " bits)";
+        return false;
+      }
+      if (rate < kVoiceMinSampleRate || rate > kVoiceMaxSampleRate) {
+        *error = path + ": sample rate " + std::to_string(rate) + " Hz is outside " +
+                 std::to_string(kVoiceMinSampleRate) + " to " + std::to_string(kVoiceMaxSampleRate);
         return false;
       }
       have_format = true;
