@@ -116,7 +116,9 @@ typedef struct selvana_event {
 
 /* Receives each chunk of audio with the events whose sample offsets lie in
  * [first sample of the chunk, first sample of the next chunk).  A chunk may
- * hold no samples (events only).  Return 0 to go on, non-zero to stop: the
+ * hold no samples (events only); `events` is NULL when event_count is 0.
+ * Chunks hold at most 20 ms of audio (the sample rate / 50 samples); the
+ * last call has no samples and carries SELVANA_EVENT_END.  Return 0 to go on, non-zero to stop: the
  * speak call then returns SELVANA_CANCELLED. */
 typedef int (*selvana_audio_callback)(const int16_t* samples, size_t count, const selvana_event* events,
                                       size_t event_count, void* user_data);
@@ -130,6 +132,13 @@ typedef int (*selvana_audio_callback)(const int16_t* samples, size_t count, cons
  * failure. */
 SELVANA_API selvana_status selvana_speak(selvana_engine* engine, const char* text, size_t length, unsigned flags,
                                          selvana_audio_callback callback, void* user_data);
+
+/* Diagnostics of the engine, one line at a time: level 0 for what the voice
+ * module reports and sentences left out, level 1 for details (diphones
+ * replaced by substitutes, each sentence's text, stage timings).  The line is
+ * valid during the call.  NULL turns the log off (the default). */
+typedef void (*selvana_log_callback)(int level, const char* line, void* user_data);
+SELVANA_API void selvana_set_log(selvana_engine* engine, selvana_log_callback log, void* user_data);
 
 /* Asks a running selvana_speak to stop; it returns SELVANA_CANCELLED within
  * one chunk.  Safe to call from any thread while the engine is open. */
