@@ -45,7 +45,17 @@ uint64_t heap_alloc_count();
 // ---------------------------------------------------------------------------
 // Error stream
 
+// Writes to standard error, or to the calling thread's sink when one is set.
 void error_print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Receives each formatted error_print message of the thread that set it.
+using ErrorSink = void (*)(void* context, const char* message);
+// Sets the calling thread's sink (null restores standard error) and returns
+// the one it replaces through *previous_sink / *previous_context when given.
+// A library host sets it around its calls into the module, so that what the
+// module reports reaches the host instead of the process's standard error.
+void error_sink_set(ErrorSink sink, void* context, ErrorSink* previous_sink = nullptr,
+                    void** previous_context = nullptr);
 // The system's text for the current error number.
 const char* platform_error_text();
 

@@ -222,11 +222,43 @@ bool local_free(PrivateHeap* heap, void* block) {
 // ---------------------------------------------------------------------------
 // Error stream
 
+namespace {
+// The calling thread's error sink (see error_sink_set).
+thread_local ErrorSink t_error_sink = nullptr;
+thread_local void* t_error_context = nullptr;
+}  // namespace
+
 void error_print(const char* format, ...) {
   va_list ap;
   va_start(ap, format);
-  vfprintf(stderr, format, ap);
+  if (!t_error_sink) {
+    vfprintf(stderr, format, ap);
+    va_end(ap);
+    return;
+  }
+  char small[512];
+  va_list again;
+  va_copy(again, ap);
+  int n = vsnprintf(small, sizeof small, format, ap);
   va_end(ap);
+  if (n >= 0 && static_cast<size_t>(n) >= sizeof small) {
+    char* big = static_cast<char*>(malloc(static_cast<size_t>(n) + 1));
+    if (big) {
+      vsnprintf(big, static_cast<size_t>(n) + 1, format, again);
+      t_error_sink(t_error_context, big);
+      free(big);
+    }
+  } else if (n >= 0) {
+    t_error_sink(t_error_context, small);
+  }
+  va_end(again);
+}
+
+void error_sink_set(ErrorSink sink, void* context, ErrorSink* previous_sink, void** previous_context) {
+  if (previous_sink) *previous_sink = t_error_sink;
+  if (previous_context) *previous_context = t_error_context;
+  t_error_sink = sink;
+  t_error_context = context;
 }
 
 const char* platform_error_text() { return strerror(errno); }

@@ -66,13 +66,18 @@ class Parser {
   }
 
   // Resolves the entities of raw text; false (error set) on an unknown one.
-  bool decode(const std::string& raw, size_t at, std::string* out) {
+  bool decode(const std::string& raw, size_t at, std::string* out, std::vector<uint32_t>* origin = nullptr) {
     static const std::map<std::string, std::string> kNamed = {
         {"amp", "&"}, {"lt", "<"}, {"gt", ">"}, {"quot", "\""}, {"apos", "'"}};
     out->clear();
+    if (origin) origin->clear();
+    auto mark_origin = [&](size_t i) {
+      if (origin) origin->resize(out->size(), static_cast<uint32_t>(at + i));
+    };
     for (size_t i = 0; i < raw.size(); ++i) {
       if (raw[i] != '&') {
         *out += raw[i];
+        mark_origin(i);
         continue;
       }
       size_t semi = raw.find(';', i);
@@ -113,6 +118,7 @@ class Parser {
         fail_at(at + i, "unknown entity &" + ent + ";");
         return false;
       }
+      mark_origin(i);
       i = semi;
     }
     return true;
@@ -127,7 +133,7 @@ class Parser {
     bool blank = true;
     for (char c : raw) blank = blank && is_space(c);
     if (blank) {
-      if (!stack_.empty()) add_text(" ");
+      if (!stack_.empty()) add_text(" ", {static_cast<uint32_t>(start)});
       return;
     }
     if (stack_.empty()) {
@@ -135,22 +141,25 @@ class Parser {
       return;
     }
     std::string decoded;
-    if (decode(raw, start, &decoded)) add_text(decoded);
+    std::vector<uint32_t> origin;
+    if (decode(raw, start, &decoded, &origin)) add_text(decoded, origin);
   }
 
-  void add_text(const std::string& t) {
+  void add_text(const std::string& t, const std::vector<uint32_t>& origin) {
     const Open& top = stack_.back();
     if (!out_->empty()) {
       SsmlPiece& last = out_->back();
       if (last.kind == SsmlPiece::kText && last.interpret_as == top.interpret_as &&
           last.interpret_as_format == top.format && last.phonemes == top.phonemes && !in_hint_start_) {
         last.text += t;
+        last.origin.insert(last.origin.end(), origin.begin(), origin.end());
         return;
       }
     }
     in_hint_start_ = false;
     SsmlPiece p;
     p.text = t;
+    p.origin = origin;
     p.interpret_as = top.interpret_as;
     p.interpret_as_format = top.format;
     p.phonemes = top.phonemes;
@@ -258,6 +267,12 @@ class Parser {
       SsmlPiece p;
       p.kind = SsmlPiece::kBreak;
       p.break_ms = ms;
+      out_->push_back(p);
+    } else if (tag == "mark") {
+      SsmlPiece p;
+      p.kind = SsmlPiece::kMark;
+      p.mark = attr("name");
+      if (p.mark.empty()) return fail_at(at, "<mark> needs name");
       out_->push_back(p);
     } else if (tag == "say-as") {
       next.interpret_as = attr("interpret-as");

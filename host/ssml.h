@@ -1,6 +1,6 @@
 // The SSML subset that `selvana say --ssml` reads: speak, p, s, break (time
-// and strength), say-as (interpret-as, format) and phoneme with
-// alphabet="x-sampa".  Other elements are passed over (their text is still
+// and strength), say-as (interpret-as, format), phoneme with
+// alphabet="x-sampa" and mark (name).  Other elements are passed over (their text is still
 // read) with a warning; malformed markup is an error with its line and
 // column.
 #pragma once
@@ -10,13 +10,17 @@
 #include <vector>
 
 struct SsmlPiece {
-  enum Kind { kText, kBreak, kSentenceEnd };
+  enum Kind { kText, kBreak, kSentenceEnd, kMark };
   Kind kind = kText;
   std::string text;                 // kText: UTF-8 text, entities resolved
   std::string interpret_as;         // from an enclosing say-as
   std::string interpret_as_format;  // its format attribute
   std::string phonemes;             // from an enclosing phoneme: X-SAMPA
   int32_t break_ms = 0;             // kBreak: the pause
+  std::string mark;                 // kMark: its name
+  // kText: for each byte of `text`, the offset in the document of the byte
+  // (or of the entity) it comes from.
+  std::vector<uint32_t> origin;
 };
 
 // Parses a whole document.  False with a one-line `error` ("line L, column

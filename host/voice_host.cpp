@@ -10,33 +10,28 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/platform.h"
+
 namespace {
 
-// Runs `fn` with the process's standard error captured into `captured`, so
-// that messages the module prints can be folded into one line.
-template <typename Fn>
-auto capture_stderr(std::string* captured, Fn fn) {
-  fflush(stderr);
-  int saved = dup(STDERR_FILENO);
-  int pipefd[2];
-  bool piped = saved >= 0 && pipe(pipefd) == 0;
-  if (piped) {
-    fcntl(pipefd[0], F_SETFL, O_NONBLOCK);
-    dup2(pipefd[1], STDERR_FILENO);
+// Collects what the module reports on the calling thread while it is alive,
+// through the platform layer's error sink; the process's standard error is
+// left alone.
+class ErrorCapture {
+ public:
+  explicit ErrorCapture(std::string* into) : into_(into) {
+    error_sink_set(&ErrorCapture::take, this, &previous_, &previous_context_);
   }
-  auto result = fn();
-  if (piped) {
-    fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    close(pipefd[1]);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(pipefd[0], buf, sizeof buf)) > 0) captured->append(buf, static_cast<size_t>(n));
-    close(pipefd[0]);
-  }
-  if (saved >= 0) close(saved);
-  return result;
-}
+  ~ErrorCapture() { error_sink_set(previous_, previous_context_); }
+  ErrorCapture(const ErrorCapture&) = delete;
+  ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+ private:
+  static void take(void* self, const char* message) { static_cast<ErrorCapture*>(self)->into_->append(message); }
+  std::string* into_;
+  ErrorSink previous_ = nullptr;
+  void* previous_context_ = nullptr;
+};
 
 std::string one_line(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -45,9 +40,42 @@ std::string one_line(std::string text) {
   return text;
 }
 
+bool ends_with(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool is_file(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+bool holds_voice(const std::string& dir) {
+  std::error_code ec;
+  return std::filesystem::is_directory(dir + "/vox_pt_br_selvana", ec);
+}
+
+// Prefixes to look in, nearest first: the code's own folder when it sits in
+// an installed tree (bin/ or lib/ under a prefix), then the prefix compiled in.
+std::vector<std::string> install_prefixes() {
+  std::vector<std::string> out;
+  const std::string dir = host_tool_dir();
+  for (const char* rel : {SELVANA_LIBDIR_REL, SELVANA_BINDIR_REL})
+    if (ends_with(dir, std::string("/") + rel)) out.push_back(dir.substr(0, dir.size() - strlen(rel) - 1));
+  out.push_back(SELVANA_INSTALL_PREFIX);
+  return out;
+}
+
 }  // namespace
 
 std::string host_tool_dir() {
+  // The folder of the binary that holds this code: the library when the
+  // engine is used through libselvana, the program otherwise.
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&host_tool_dir), &info) && info.dli_fname && strchr(info.dli_fname, '/')) {
+    std::error_code ec;
+    auto path = std::filesystem::canonical(info.dli_fname, ec);
+    if (!ec) return path.parent_path().string();
+  }
   char buf[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return ".";
@@ -55,13 +83,24 @@ std::string host_tool_dir() {
   return std::filesystem::path(buf).parent_path().string();
 }
 
-std::string host_default_module() { return host_tool_dir() + "/libvoice_pt_br_selvana.so"; }
+std::string host_default_module() {
+  const std::string here = host_tool_dir() + "/libvoice_pt_br_selvana.so";
+  if (is_file(here)) return here;
+  for (const std::string& prefix : install_prefixes()) {
+    std::string path = prefix + "/" SELVANA_LIBDIR_REL "/selvana/libvoice_pt_br_selvana.so";
+    if (is_file(path)) return path;
+  }
+  return here;
+}
 
 std::string host_default_voice_dir() {
-  std::string base = host_tool_dir() + "/voices/";
-  std::error_code ec;
-  if (std::filesystem::is_directory(base + "default/vox_pt_br_selvana", ec)) return base + "default";
-  return base + "tones";
+  if (const char* env = getenv("SELVANA_VOICE_DIR"); env && *env) return env;
+  std::vector<std::string> bases = {host_tool_dir() + "/voices/"};
+  for (const std::string& prefix : install_prefixes()) bases.push_back(prefix + "/" SELVANA_DATADIR_REL "/selvana/voices/");
+  for (const char* name : {"default", "tones"})
+    for (const std::string& base : bases)
+      if (holds_voice(base + name)) return base + name;
+  return bases.front() + "tones";
 }
 
 int host_take_common_option(int& i, int argc, char** argv, HostOptions* options, std::string* error) {
@@ -115,7 +154,7 @@ HostArgs host_text_args(int argc, char** argv, const char* who, HostOptions* opt
   return HostArgs::kRun;
 }
 
-bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* error) {
+bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* error, std::string* warnings) {
   std::string module = options.module.empty() ? host_default_module() : options.module;
   std::string voxdir = options.voice.empty() ? host_default_voice_dir() : options.voice;
   void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -131,14 +170,18 @@ bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* e
     return false;
   }
   std::string reported;
-  Voice* voice = capture_stderr(&reported, [&] { return reg(voxdir.c_str()); });
+  Voice* voice;
+  {
+    ErrorCapture capture(&reported);
+    voice = reg(voxdir.c_str());
+  }
   if (!voice) {
     reported = one_line(reported);
     *error = "cannot load the voice from " + voxdir + (reported.empty() ? "" : ": " + reported);
     dlclose(handle);
     return false;
   }
-  if (!reported.empty()) fputs(reported.c_str(), stderr);
+  if (warnings) *warnings = reported;
   host->handle = handle;
   host->register_fn = reg;
   host->unregister_fn = unreg;

@@ -21,12 +21,15 @@ struct HostOptions {
   std::string voice;   // empty: the default voice directory next to the tool
 };
 
-// The folder that holds the running tool.
+// The folder of the binary that holds the engine: libselvana.so, or the
+// program that links the engine in.
 std::string host_tool_dir();
-// libvoice_pt_br_selvana.so next to the tool.
+// libvoice_pt_br_selvana.so next to the engine, else the installed one
+// (LIBDIR/selvana/).
 std::string host_default_module();
-// voices/default next to the tool when it holds a voice, else the synthetic
-// voices/tones.
+// $SELVANA_VOICE_DIR when set; else voices/default next to the engine or the
+// installed DATADIR/selvana/voices/default when it holds a voice, else the
+// synthetic voices/tones from the same places.
 std::string host_default_voice_dir();
 
 // Consumes --voice DIR or --module PATH at argv[i] (advancing i past the
@@ -48,8 +51,10 @@ HostArgs host_text_args(int argc, char** argv, const char* who, HostOptions* opt
 
 // Loads the module and registers the voice.  On failure returns false with a
 // one-line reason in `error` (including what the module reported) and leaves
-// nothing loaded.
-bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* error);
+// nothing loaded.  What the module reports while it loads goes into
+// `error` or `warnings` (when given), never to the process's standard error.
+bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* error,
+                     std::string* warnings = nullptr);
 void host_voice_close(HostVoice* host);
 
 // A new utterance whose feature list shows the voice's features and whose

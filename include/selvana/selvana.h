@@ -131,6 +131,13 @@ typedef int (*selvana_audio_callback)(const int16_t* samples, size_t count, cons
 SELVANA_API selvana_status selvana_speak(selvana_engine* engine, const char* text, size_t length, unsigned flags,
                                          selvana_audio_callback callback, void* user_data);
 
+/* Diagnostics of the engine, one line at a time: level 0 for what the voice
+ * module reports and sentences left out, level 1 for details (diphones
+ * replaced by substitutes, each sentence's text, stage timings).  The line is
+ * valid during the call.  NULL turns the log off (the default). */
+typedef void (*selvana_log_callback)(int level, const char* line, void* user_data);
+SELVANA_API void selvana_set_log(selvana_engine* engine, selvana_log_callback log, void* user_data);
+
 /* Asks a running selvana_speak to stop; it returns SELVANA_CANCELLED within
  * one chunk.  Safe to call from any thread while the engine is open. */
 SELVANA_API void selvana_cancel(selvana_engine* engine);

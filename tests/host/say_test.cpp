@@ -107,7 +107,20 @@ TEST(Say, BadInputIsReportedNeverFatal) {
   EXPECT_EQ(system(cmd.c_str()), 0);
   EXPECT_EQ(read_all(out).size(), 44u);
 
-  EXPECT_EQ(testutil::run_selvana("say 'Oi'").status, 2);
+  // Without -o or --stdout it plays; a sound device that is missing fails.
+  {
+    std::string conf = dir.file("asound.conf");
+    FILE* f = fopen(conf.c_str(), "w");
+    fputs("pcm.!default { type hw card 97 }\n", f);
+    fclose(f);
+    std::string cmd = "ALSA_CONFIG_PATH=" + conf + " " + std::string(SELVANA_BIN_DIR) + "/selvana say --voice " +
+                      kTones + " 'Oi' 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    char line[512] = {};
+    if (!fgets(line, sizeof line, p)) line[0] = 0;
+    EXPECT_EQ(WEXITSTATUS(pclose(p)), 1);
+    EXPECT_NE(std::string(line).find("selvana say: cannot open the default sound device"), std::string::npos) << line;
+  }
   EXPECT_EQ(testutil::run_selvana("say --stdout -o x.wav 'Oi'").status, 2);
   EXPECT_EQ(testutil::run_selvana("say --voice /nonexistent -o " + out + " 'Oi'").status, 1);
 }

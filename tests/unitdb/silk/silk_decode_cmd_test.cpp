@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/commands.h"
+#include "cli/commands.h"
 #include "tests/unitdb/silk/silk_test_util.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "host/commands.h"
+#include "cli/commands.h"
 #include "unitdb/silk/silk.h"
 
 namespace {

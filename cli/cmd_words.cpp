@@ -6,7 +6,7 @@
 
 #include "core/item.h"
 #include "core/value.h"
-#include "host/commands.h"
+#include "cli/commands.h"
 #include "host/text_io.h"
 #include "host/tokens.h"
 #include "host/voice_host.h"

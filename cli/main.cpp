@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/commands.h"
+#include "cli/commands.h"
 
 namespace {
 

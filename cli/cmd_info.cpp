@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/commands.h"
+#include "cli/commands.h"
 #include "host/voice_host.h"
 
 namespace {

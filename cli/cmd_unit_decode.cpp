@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/platform.h"
-#include "host/commands.h"
+#include "cli/commands.h"
 #include "host/voice_host.h"
 
 namespace {

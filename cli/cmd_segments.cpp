@@ -7,7 +7,7 @@
 #include "core/item.h"
 #include "core/path.h"
 #include "core/value.h"
-#include "host/commands.h"
+#include "cli/commands.h"
 #include "host/phrasing.h"
 #include "host/text_io.h"
 #include "host/tokens.h"

@@ -5,7 +5,7 @@
 
 #include "core/item.h"
 #include "core/value.h"
-#include "host/commands.h"
+#include "cli/commands.h"
 #include "host/voice_host.h"
 
 namespace {
