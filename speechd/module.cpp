@@ -155,6 +155,7 @@ class Module {
       send("399-" + reason + "\n399 ERR CANT INIT MODULE\n");
       return false;
     }
+    selvana_set_log(engine_, &Module::on_engine_log, this);
     sample_rate_ = selvana_sample_rate(engine_);
     piece_ = static_cast<size_t>(sample_rate_ / 50);
     send("299-selvana " + std::string(selvana_version()) + ": voice " +
@@ -449,6 +450,13 @@ class Module {
 
   // --- Both threads ---------------------------------------------------------
 
+  // The engine's diagnostics join the module's log: its details only from
+  // speech-dispatcher's log level 4 ("info") up.
+  static void on_engine_log(int level, const char* line, void* user) {
+    auto* m = static_cast<Module*>(user);
+    if (level == 0 || m->log_level_ >= 4) m->log("engine: %s", line);
+  }
+
   // Writes one whole reply or event.  False once the server has gone.
   bool send(std::string_view message) {
     std::lock_guard lock(out_mutex_);
@@ -485,7 +493,7 @@ class Module {
   bool out_broken_ = false;
   std::mutex log_mutex_;
   FILE* debug_file_ = nullptr;
-  int log_level_ = 0;
+  std::atomic<int> log_level_{0};
 
   selvana_voice* voice_ = nullptr;
   selvana_engine* engine_ = nullptr;
