@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/voice_host.h"
+
 const CliOption kCliVoiceOption = {kCliVoice, "--voice", true};
 const CliOption kCliModuleOption = {kCliModule, "--module", true};
 
@@ -117,4 +119,16 @@ int cli_exit(CliStatus status, void (*usage)(FILE*)) {
     return 0;
   }
   return 2;
+}
+
+CliStatus cli_parse_host(int argc, char** argv, const char* who, std::vector<CliOption> options,
+                         std::vector<CliArg>* taken, std::vector<std::string>* operands, HostOptions* host) {
+  options.push_back(kCliVoiceOption);
+  options.push_back(kCliModuleOption);
+  CliStatus st = cli_parse(argc, argv, who, options, taken, operands);
+  for (const CliArg& a : *taken) {
+    if (a.id == kCliVoice) host->voice = a.value;
+    if (a.id == kCliModule) host->module = a.value;
+  }
+  return st;
 }

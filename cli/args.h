@@ -32,6 +32,11 @@ CliStatus cli_parse(int argc, char** argv, const char* who, const std::vector<Cl
 constexpr int kCliVoice = 1000, kCliModule = 1001;
 extern const CliOption kCliVoiceOption, kCliModuleOption;
 
+struct HostOptions;
+// cli_parse with --voice and --module added to `options`, read into `host`.
+CliStatus cli_parse_host(int argc, char** argv, const char* who, std::vector<CliOption> options,
+                         std::vector<CliArg>* taken, std::vector<std::string>* operands, HostOptions* host);
+
 // Checked numbers: the whole text must be a number within [low, high];
 // otherwise false with "<who>: <what> ... (try --help)" on standard error.
 bool cli_long(const char* who, const char* what, const std::string& text, long low, long high, long* out);

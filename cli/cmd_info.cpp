@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/args.h"
 #include "cli/commands.h"
 #include "host/voice_host.h"
 
@@ -51,20 +52,13 @@ void usage(FILE* out) {
 int cmd_info(int argc, char** argv) {
   HostOptions options;
   std::string error;
-  for (int i = 1; i < argc; ++i) {
-    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
-      usage(stdout);
-      return 0;
-    }
-    int taken = host_take_common_option(i, argc, argv, &options, &error);
-    if (taken < 0) {
-      fprintf(stderr, "selvana info: %s\n", error.c_str());
-      return 2;
-    }
-    if (taken == 0) {
-      fprintf(stderr, "selvana info: unexpected argument '%s' (try --help)\n", argv[i]);
-      return 2;
-    }
+  std::vector<CliArg> args;
+  std::vector<std::string> operands;
+  if (CliStatus st = cli_parse_host(argc, argv, "selvana info", {}, &args, &operands, &options); st != CliStatus::kRun)
+    return cli_exit(st, usage);
+  if (!operands.empty()) {
+    fprintf(stderr, "selvana info: unexpected argument '%s' (try --help)\n", operands[0].c_str());
+    return 2;
   }
   HostVoice host;
   if (!host_voice_open(&host, options, &error)) {

@@ -6,7 +6,9 @@
 
 #include "core/item.h"
 #include "core/value.h"
+#include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/input.h"
 #include "host/text_io.h"
 #include "host/tokens.h"
 #include "host/voice_host.h"
@@ -39,12 +41,10 @@ int cmd_phones(int argc, char** argv) {
   HostOptions options;
   std::string error;
   std::vector<std::string> texts;
-  switch (host_text_args(argc, argv, kWho, &options, &texts, nullptr)) {
-    case HostArgs::kHelp: usage(stdout); return 0;
-    case HostArgs::kBadUsage: return 2;
-    case HostArgs::kRun: break;
-  }
-  std::string text = host_input_latin9(kWho, texts);
+  std::vector<CliArg> args;
+  if (CliStatus st = cli_parse_host(argc, argv, kWho, {}, &args, &texts, &options); st != CliStatus::kRun)
+    return cli_exit(st, usage);
+  std::string text = cli_input_latin9(kWho, texts);
 
   HostVoice host;
   if (!host_voice_open(&host, options, &error)) {

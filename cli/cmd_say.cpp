@@ -9,6 +9,7 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/input.h"
 #include "cli/playback.h"
 #include "host/text_io.h"
 #include "host/wav.h"
@@ -236,7 +237,7 @@ int cmd_say(int argc, char** argv) {
 
   // Bytes that are not UTF-8 and characters the voice cannot read are
   // reported here, under the tool's name, and left out.
-  std::string text = host_input_text(texts);
+  std::string text = cli_input_text(texts);
   std::vector<TextIssue> issues;
   utf8_to_latin9(text, &issues);
   report_text_issues(stderr, kWho, issues);

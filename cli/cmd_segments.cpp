@@ -7,7 +7,9 @@
 #include "core/item.h"
 #include "core/path.h"
 #include "core/value.h"
+#include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/input.h"
 #include "host/phrasing.h"
 #include "host/text_io.h"
 #include "host/tokens.h"
@@ -54,17 +56,12 @@ int cmd_segments(int argc, char** argv) {
   std::string error;
   std::vector<std::string> texts;
   bool verbose = false;
-  auto own = [&](const char* a, int&) {
-    if (strcmp(a, "--verbose") != 0) return 0;
-    verbose = true;
-    return 1;
-  };
-  switch (host_text_args(argc, argv, kWho, &options, &texts, own)) {
-    case HostArgs::kHelp: usage(stdout); return 0;
-    case HostArgs::kBadUsage: return 2;
-    case HostArgs::kRun: break;
-  }
-  std::string text = host_input_latin9(kWho, texts);
+  std::vector<CliArg> args;
+  if (CliStatus st = cli_parse_host(argc, argv, kWho, {{1, "--verbose", false}}, &args, &texts, &options);
+      st != CliStatus::kRun)
+    return cli_exit(st, usage);
+  for (const CliArg& a : args) verbose = verbose || a.id == 1;
+  std::string text = cli_input_latin9(kWho, texts);
 
   HostVoice host;
   if (!host_voice_open(&host, options, &error)) {

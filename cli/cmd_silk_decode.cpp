@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/args.h"
 #include "cli/commands.h"
 #include "unitdb/silk/silk.h"
 
@@ -62,30 +63,21 @@ int cmd_silk_decode(int argc, char** argv) {
   const char* log_path = nullptr;
   const char* positional[2] = {nullptr, nullptr};
   int npositional = 0;
-  for (int i = 1; i < argc; i++) {
-    const char* arg = argv[i];
-    if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
-      print_help();
-      return 0;
-    }
-    if (strcmp(arg, "--rate") == 0 || strcmp(arg, "--log") == 0) {
-      if (i + 1 >= argc) {
-        fprintf(stderr, "selvana silk-decode: %s needs a value (try --help)\n", arg);
-        return 2;
-      }
-      (arg[2] == 'r' ? rate_text : log_path) = argv[++i];
-      continue;
-    }
-    if (arg[0] == '-' && arg[1] != '\0') {
-      fprintf(stderr, "selvana silk-decode: unknown option '%s' (try --help)\n", arg);
-      return 2;
-    }
-    if (npositional == 2) {
-      fprintf(stderr, "selvana silk-decode: too many arguments (try --help)\n");
-      return 2;
-    }
-    positional[npositional++] = arg;
+  std::vector<CliArg> args;
+  std::vector<std::string> operands;
+  CliStatus st = cli_parse(argc, argv, "selvana silk-decode", {{1, "--rate", true}, {2, "--log", true}}, &args,
+                           &operands);
+  if (st == CliStatus::kHelp) {
+    print_help();
+    return 0;
   }
+  if (st == CliStatus::kBadUsage) return 2;
+  for (const CliArg& a : args) (a.id == 1 ? rate_text : log_path) = a.value.c_str();
+  if (operands.size() > 2) {
+    fprintf(stderr, "selvana silk-decode: too many arguments (try --help)\n");
+    return 2;
+  }
+  for (const std::string& o : operands) positional[npositional++] = o.c_str();
   if (rate_text == nullptr || npositional != 2) {
     fputs(kUsage, stderr);
     return 2;

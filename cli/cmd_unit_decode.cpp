@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/platform.h"
+#include "cli/args.h"
 #include "cli/commands.h"
 #include "host/voice_host.h"
 
@@ -36,40 +37,29 @@ int cmd_unit_decode(int argc, char** argv) {
   std::string error, out_path;
   uint32_t offset = 0, size = 0;
   bool have_offset = false, have_size = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--help" || a == "-h") {
-      usage(stdout);
-      return 0;
-    }
-    if (a == "--db" || a == "--offset" || a == "--size") {
-      if (i + 1 >= argc) {
-        fprintf(stderr, "selvana unit-decode: %s needs a value\n", a.c_str());
+  std::vector<CliArg> args;
+  std::vector<std::string> operands;
+  CliStatus st = cli_parse_host(argc, argv, "selvana unit-decode",
+                                {{1, "--db", true}, {2, "--offset", true}, {3, "--size", true}}, &args, &operands,
+                                &options);
+  if (st != CliStatus::kRun) return cli_exit(st, usage);
+  for (const CliArg& a : args) {
+    if (a.id == 1) {
+      options.voice = a.value;
+    } else if (a.id == 2 || a.id == 3) {
+      const char* name = a.id == 2 ? "--offset" : "--size";
+      if (!parse_u32(a.value.c_str(), a.id == 2 ? &offset : &size)) {
+        fprintf(stderr, "selvana unit-decode: %s takes a byte count, not '%s'\n", name, a.value.c_str());
         return 2;
       }
-      const char* v = argv[++i];
-      if (a == "--db") {
-        options.voice = v;
-      } else if (!parse_u32(v, a == "--offset" ? &offset : &size)) {
-        fprintf(stderr, "selvana unit-decode: %s takes a byte count, not '%s'\n", a.c_str(), v);
-        return 2;
-      } else {
-        (a == "--offset" ? have_offset : have_size) = true;
-      }
-      continue;
+      (a.id == 2 ? have_offset : have_size) = true;
     }
-    int taken = host_take_common_option(i, argc, argv, &options, &error);
-    if (taken < 0) {
-      fprintf(stderr, "selvana unit-decode: %s\n", error.c_str());
-      return 2;
-    }
-    if (taken == 1) continue;
-    if (!out_path.empty() || a.rfind("--", 0) == 0) {
-      fprintf(stderr, "selvana unit-decode: unexpected argument '%s' (try --help)\n", a.c_str());
-      return 2;
-    }
-    out_path = a;
   }
+  if (operands.size() > 1) {
+    fprintf(stderr, "selvana unit-decode: unexpected argument '%s' (try --help)\n", operands[1].c_str());
+    return 2;
+  }
+  if (!operands.empty()) out_path = operands[0];
   if (options.voice.empty() || !have_offset || !have_size || out_path.empty()) {
     fprintf(stderr, "selvana unit-decode: needs --db FILE, --offset N, --size N and OUT.pcm (try --help)\n");
     return 2;

@@ -6,7 +6,9 @@
 
 #include "core/item.h"
 #include "core/value.h"
+#include "cli/args.h"
 #include "cli/commands.h"
+#include "cli/input.h"
 #include "host/text_io.h"
 #include "host/tokens.h"
 #include "host/voice_host.h"
@@ -36,22 +38,6 @@ void usage(FILE* out) {
           "  --help               show this text\n");
 }
 
-// The value of an option given as "--name VALUE" or "--name=VALUE"; returns 1
-// when argv[i] is that option, 0 when it is not, -1 when the value is missing.
-int take_value(const char* name, int& i, int argc, char** argv, std::string* value) {
-  size_t n = strlen(name);
-  const char* a = argv[i];
-  if (strncmp(a, name, n) != 0) return 0;
-  if (a[n] == '=') {
-    *value = a + n + 1;
-    return 1;
-  }
-  if (a[n] != '\0') return 0;
-  if (i + 1 >= argc) return -1;
-  *value = argv[++i];
-  return 1;
-}
-
 // Converts a UTF-8 option value for the module, reporting what it cannot hold.
 std::string option_text(const std::string& utf8) {
   std::vector<TextIssue> issues;
@@ -67,20 +53,16 @@ int cmd_words(int argc, char** argv) {
   std::string hint, format, error;
   bool have_hint = false, have_format = false;
   std::vector<std::string> texts;
-  auto own = [&](const char*, int& i) {
-    int taken = take_value("--interpret-as", i, argc, argv, &hint);
-    if (taken > 0) have_hint = true;
-    if (taken != 0) return taken;
-    taken = take_value("--format", i, argc, argv, &format);
-    if (taken > 0) have_format = true;
-    return taken;
-  };
-  switch (host_text_args(argc, argv, kWho, &options, &texts, own)) {
-    case HostArgs::kHelp: usage(stdout); return 0;
-    case HostArgs::kBadUsage: return 2;
-    case HostArgs::kRun: break;
+  std::vector<CliArg> args;
+  if (CliStatus st = cli_parse_host(argc, argv, kWho, {{1, "--interpret-as", true}, {2, "--format", true}}, &args,
+                                    &texts, &options);
+      st != CliStatus::kRun)
+    return cli_exit(st, usage);
+  for (const CliArg& a : args) {
+    if (a.id == 1) hint = a.value, have_hint = true;
+    if (a.id == 2) format = a.value, have_format = true;
   }
-  std::string text = host_input_latin9(kWho, texts);
+  std::string text = cli_input_latin9(kWho, texts);
   std::string hint_text = have_hint ? option_text(hint) : std::string();
   std::string format_text = have_format ? option_text(format) : std::string();
 

@@ -5,6 +5,7 @@
 
 #include "core/item.h"
 #include "core/value.h"
+#include "cli/args.h"
 #include "cli/commands.h"
 #include "host/voice_host.h"
 
@@ -34,22 +35,13 @@ int cmd_xsampa(int argc, char** argv) {
   HostOptions options;
   std::string error, transcription;
   bool have_text = false;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (strcmp(a, "--help") == 0) {
-      usage(stdout);
-      return 0;
-    }
-    if (strncmp(a, "--", 2) == 0 && a[2] != '\0') {
-      int taken = host_take_common_option(i, argc, argv, &options, &error);
-      if (taken < 0) {
-        fprintf(stderr, "%s: %s\n", kWho, error.c_str());
-        return 2;
-      }
-      if (taken > 0) continue;
-    }
+  std::vector<CliArg> args;
+  std::vector<std::string> words;
+  if (CliStatus st = cli_parse_host(argc, argv, kWho, {}, &args, &words, &options); st != CliStatus::kRun)
+    return cli_exit(st, usage);
+  for (const std::string& w : words) {
     if (have_text) transcription += ' ';
-    transcription += a;
+    transcription += w;
     have_text = true;
   }
   if (!have_text) {

@@ -32,11 +32,3 @@ std::string latin9_to_utf8(std::string_view latin9);
 
 // One line per issue on `out`, each beginning with `who` and a colon.
 void report_text_issues(FILE* out, const char* who, const std::vector<TextIssue>& issues);
-
-// The text a subcommand reads: its arguments joined by single spaces, or all
-// of standard input when there are none.
-std::string host_input_text(const std::vector<std::string>& args);
-
-// The same converted for the module, what it cannot hold reported on
-// standard error under the subcommand's name.
-std::string host_input_latin9(const char* who, const std::vector<std::string>& args);

@@ -103,57 +103,6 @@ std::string host_default_voice_dir() {
   return bases.front() + "tones";
 }
 
-int host_take_common_option(int& i, int argc, char** argv, HostOptions* options, std::string* error) {
-  std::string a = argv[i];
-  std::string* target = nullptr;
-  if (a == "--voice") target = &options->voice;
-  else if (a == "--module") target = &options->module;
-  else if (a.rfind("--voice=", 0) == 0) return options->voice = a.substr(8), 1;
-  else if (a.rfind("--module=", 0) == 0) return options->module = a.substr(9), 1;
-  else return 0;
-  if (i + 1 >= argc) {
-    *error = a + " needs a value";
-    return -1;
-  }
-  *target = argv[++i];
-  return 1;
-}
-
-HostArgs host_text_args(int argc, char** argv, const char* who, HostOptions* options,
-                        std::vector<std::string>* texts, const std::function<int(const char*, int&)>& own) {
-  bool options_done = false;
-  std::string error;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (!options_done && strcmp(a, "-h") == 0) return HostArgs::kHelp;
-    if (options_done || a[0] != '-' || a[1] != '-') {
-      texts->push_back(a);  // "-5" and the like are text
-      continue;
-    }
-    if (strcmp(a, "--") == 0) {
-      options_done = true;
-      continue;
-    }
-    if (strcmp(a, "--help") == 0) return HostArgs::kHelp;
-    int taken = own ? own(a, i) : 0;
-    if (taken < 0) {
-      fprintf(stderr, "%s: %s needs a value\n", who, a);
-      return HostArgs::kBadUsage;
-    }
-    if (taken > 0) continue;
-    taken = host_take_common_option(i, argc, argv, options, &error);
-    if (taken < 0) {
-      fprintf(stderr, "%s: %s\n", who, error.c_str());
-      return HostArgs::kBadUsage;
-    }
-    if (taken == 0) {
-      fprintf(stderr, "%s: unknown option '%s' (try --help)\n", who, a);
-      return HostArgs::kBadUsage;
-    }
-  }
-  return HostArgs::kRun;
-}
-
 bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* error, std::string* warnings) {
   std::string module = options.module.empty() ? host_default_module() : options.module;
   std::string voxdir = options.voice.empty() ? host_default_voice_dir() : options.voice;

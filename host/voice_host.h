@@ -1,7 +1,6 @@
 // Loading the voice module at run time and making utterances for it.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,23 +30,6 @@ std::string host_default_module();
 // installed DATADIR/selvana/voices/default when it holds a voice, else the
 // synthetic voices/tones from the same places.
 std::string host_default_voice_dir();
-
-// Consumes --voice DIR or --module PATH at argv[i] (advancing i past the
-// value).  Returns 1 when consumed, 0 when argv[i] is another argument, -1
-// when the value is missing (error set).
-int host_take_common_option(int& i, int argc, char** argv, HostOptions* options, std::string* error);
-
-// How a subcommand that reads text took its arguments.
-enum class HostArgs { kRun, kHelp, kBadUsage };
-
-// Reads the arguments of a subcommand that takes text: words of text
-// (anything that does not start with "--", and everything after "--"),
-// -h/--help, --voice and --module, and the subcommand's own options through
-// `own`, which is given argv[i] and the index (to consume a value) and
-// answers 1 when it took the option, 0 when it does not know it, -1 when its
-// value is missing.  Bad usage is reported on standard error under `who`.
-HostArgs host_text_args(int argc, char** argv, const char* who, HostOptions* options,
-                        std::vector<std::string>* texts, const std::function<int(const char*, int&)>& own);
 
 // Loads the module and registers the voice.  On failure returns false with a
 // one-line reason in `error` (including what the module reported) and leaves

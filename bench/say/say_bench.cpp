@@ -21,6 +21,7 @@
 #include "host/targets.h"
 #include "host/text_io.h"
 #include "host/voice_host.h"
+#include "include/selvana/selvana.h"
 
 #ifdef SELVANA_HAVE_ESPEAK_NG
 #include <espeak-ng/speak_lib.h>
@@ -130,6 +131,43 @@ void BM_SelvanaSay(benchmark::State& state) {
   state.counters["total_rtf"] = (front + search + audio) / n / speech;
 }
 BENCHMARK(BM_SelvanaSay)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The same paragraph through libselvana on the same voice: text in, audio
+// out in chunks through the callback.  Against BM_SelvanaSay, the library's
+// own cost (sentence cutting, offsets, events, chunking).
+int library_audio(const int16_t* samples, size_t count, const selvana_event*, size_t, void*) {
+  benchmark::DoNotOptimize(samples);
+  benchmark::DoNotOptimize(count);
+  return 0;
+}
+
+void BM_LibrarySay(benchmark::State& state) {
+  Engine& e = engine(state.range(0) == 1);
+  if (!e.ready) {
+    state.SkipWithError(e.error.c_str());
+    return;
+  }
+  static selvana_engine* lib[2] = {nullptr, nullptr};
+  selvana_engine*& engine = lib[state.range(0) == 1];
+  if (!engine) {
+    std::string dir = state.range(0) == 1 ? std::string(SELVANA_BIN_DIR) + "/voices/default"
+                                          : std::filesystem::temp_directory_path().string() + "/selvana_say_bench_voice";
+    std::string module = std::string(SELVANA_BIN_DIR) + "/libvoice_pt_br_selvana.so";
+    char message[256];
+    if (selvana_open(dir.c_str(), module.c_str(), &engine, message, sizeof message) != SELVANA_OK) {
+      state.SkipWithError(message);
+      return;
+    }
+  }
+  std::string text;
+  for (const char* s : kParagraph) text += std::string(text.empty() ? "" : " ") + s;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    selvana_speak(engine, text.data(), text.size(), SELVANA_TEXT_PLAIN, library_audio, nullptr);
+    state.SetIterationTime(seconds(t0, Clock::now()));
+  }
+}
+BENCHMARK(BM_LibrarySay)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The search alone on utterances made once: targets, graph, expansion and
 // the Viterbi pass.
