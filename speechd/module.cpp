@@ -6,10 +6,12 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <mutex>
 #include <numbers>
 #include <optional>
+#include <poll.h>
 #include <signal.h>
 #include <thread>
 #include <unistd.h>
@@ -100,6 +102,8 @@ class Module {
       return 3;
     }
     if (!init()) return 1;
+    // Writes wait in poll, so that a module closing can give them up.
+    fcntl(out_fd_, F_SETFL, fcntl(out_fd_, F_GETFL) | O_NONBLOCK);
     start_worker();
     while (in_.next(&line)) {
       if (line == "SPEAK") {
@@ -198,6 +202,7 @@ class Module {
     job.flags = SELVANA_TEXT_SSML;
     switch (kind) {
       case Kind::kText:
+        if (looks_like_ssml(text)) text = marks_after_spaces(text);
         if (settings_.spelling)
           job.text = spelled_ssml(text);
         else if (looks_like_ssml(text))
@@ -333,8 +338,11 @@ class Module {
         stop_ = true;
         selvana_cancel(engine_);
       }
+      // A worker held on a full pipe gives up its message.
+      closing_ = true;
       wake_.notify_one();
       worker_.join();
+      closing_ = false;
     }
     if (engine_) selvana_close(engine_);
     if (voice_) selvana_voice_close(voice_);
@@ -457,17 +465,22 @@ class Module {
     if (level == 0 || m->log_level_ >= 4) m->log("engine: %s", line);
   }
 
-  // Writes one whole reply or event.  False once the server has gone.
+  // Writes one whole reply or event.  False once the server has gone, or
+  // when the module is closing and the server does not read any more.
   bool send(std::string_view message) {
     std::lock_guard lock(out_mutex_);
     while (!message.empty() && !out_broken_) {
       ssize_t n = write(out_fd_, message.data(), message.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
+      if (n > 0) {
+        message.remove_prefix(static_cast<size_t>(n));
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !closing_) {
+        pollfd p{out_fd_, POLLOUT, 0};
+        poll(&p, 1, 100);
+      } else {
         out_broken_ = true;
-        break;
       }
-      message.remove_prefix(static_cast<size_t>(n));
     }
     return !out_broken_;
   }
@@ -491,6 +504,7 @@ class Module {
   int out_fd_;
   std::mutex out_mutex_;
   bool out_broken_ = false;
+  std::atomic<bool> closing_{false};
   std::mutex log_mutex_;
   FILE* debug_file_ = nullptr;
   std::atomic<int> log_level_{0};

@@ -271,6 +271,26 @@ bool looks_like_ssml(std::string_view text) {
   return i != std::string_view::npos && text[i] == '<';
 }
 
+std::string marks_after_spaces(std::string_view document) {
+  std::string out;
+  out.reserve(document.size() + 16);
+  size_t i = 0;
+  while (i < document.size()) {
+    size_t tag = document.find("<mark", i);
+    if (tag == std::string_view::npos) break;
+    size_t end = document.find('>', tag);
+    if (end == std::string_view::npos) break;
+    size_t after = document.find_first_not_of(" \t\r\n", end + 1);
+    if (after == std::string_view::npos) after = document.size();
+    out.append(document.substr(i, tag - i));
+    out.append(document.substr(end + 1, after - end - 1));
+    out.append(document.substr(tag, end + 1 - tag));
+    i = after;
+  }
+  out.append(document.substr(i));
+  return out;
+}
+
 std::string spelled_ssml(std::string_view document) {
   if (!looks_like_ssml(document)) return std::string(kSpeakOpen) + spelt(document) + std::string(kSpeakClose);
   std::string out;

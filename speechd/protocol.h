@@ -86,6 +86,13 @@ std::string key_ssml(std::string_view key);
 // and wrapped in <speak>.
 std::string spelled_ssml(std::string_view document);
 
+// speech-dispatcher's SSML with every <mark/> that a space follows moved
+// after that space ("Olá!<mark name="m"/> Eu" becomes "Olá! <mark
+// name="m"/>Eu"): the mark keeps its place in the speech, and the engine sees
+// the punctuation and the space together, which is where it ends a sentence
+// and starts speaking.
+std::string marks_after_spaces(std::string_view document);
+
 // Whether a SPEAK text is SSML (its first non-blank character is '<').
 bool looks_like_ssml(std::string_view text);
 

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "speechd/module_client.h"
+#include "speechd/protocol.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -183,6 +184,19 @@ TEST_F(SdSelvana, ClosedInputEndsTheModuleEvenWhileSpeaking) {
   ASSERT_EQ(ask(long_text() + "\n.\n").code, 200);
   module.close_input();
   EXPECT_EQ(module.wait_exit(5000), 0);
+}
+
+// speech-dispatcher glues its marks to the punctuation that ends a sentence;
+// the module moves them past the space so that the engine ends the sentence
+// there and speaks it while it reads the next.
+TEST(SdSelvanaText, MarksMovePastTheSpaceThatFollowsThem) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<speak>Olá!<mark name=\"__spd_0\"/> Eu.<mark name=\"__spd_1\"/>\n Tu?</speak>",
+       "<speak>Olá! <mark name=\"__spd_0\"/>Eu.\n <mark name=\"__spd_1\"/>Tu?</speak>"},
+      {"<speak>a<mark name=\"m\"/>b <mark name=\"n\"/></speak>", "<speak>a<mark name=\"m\"/>b <mark name=\"n\"/></speak>"},
+      {"<speak>Fim.<mark name=\"m\"/>  </speak>", "<speak>Fim.  <mark name=\"m\"/></speak>"},
+  };
+  for (auto [in, out] : cases) EXPECT_EQ(speechd::marks_after_spaces(in), out);
 }
 
 TEST(SdSelvanaStart, ReportsWhatKeepsItFromStarting) {
