@@ -117,7 +117,11 @@ struct Output {
       return false;
     }
     if (kind == kRawStdout) return true;
+    // The length is not known yet: the header announces the largest, as
+    // streamed WAV does, and is rewritten at the end where the output seeks.
     std::vector<uint8_t> header = wav_header(rate, 0);
+    memset(&header[4], 0xff, 4);
+    memset(&header[40], 0xff, 4);
     return put(header.data(), header.size());
   }
   bool put(const void* data, size_t size) {
@@ -151,9 +155,7 @@ struct Output {
       if (fflush(file) == 0 && fseek(file, 0, SEEK_SET) == 0) {
         if (!put(header.data(), header.size())) return false;
       } else if (kind == kStdout) {
-        // A pipe: the header announced no length; streamed WAV readers take
-        // the data up to its end.
-        clearerr(file);
+        clearerr(file);  // a pipe: the first header stands
       }
     }
     if (fflush(file) != 0 || (kind == kFile && fclose(file) != 0)) {

@@ -96,7 +96,7 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
       memset(buf, 0, 2 * static_cast<size_t>(cur.core + 2 * half));
     } else {
       VoiceDbInstance inst = voicedb_instance(db, o.instance);
-      int32_t total, core;
+      int32_t total = 0, core = 0;
       record_sizes(inst, &total, &core);
       Track* track = db.database->file->unit_decode(ws->decoder, inst.audio, inst.audio_size);
       if (!track) {

@@ -116,7 +116,9 @@ typedef struct selvana_event {
 
 /* Receives each chunk of audio with the events whose sample offsets lie in
  * [first sample of the chunk, first sample of the next chunk).  A chunk may
- * hold no samples (events only).  Return 0 to go on, non-zero to stop: the
+ * hold no samples (events only); `events` is NULL when event_count is 0.
+ * Chunks hold at most 20 ms of audio (the sample rate / 50 samples); the
+ * last call has no samples and carries SELVANA_EVENT_END.  Return 0 to go on, non-zero to stop: the
  * speak call then returns SELVANA_CANCELLED. */
 typedef int (*selvana_audio_callback)(const int16_t* samples, size_t count, const selvana_event* events,
                                       size_t event_count, void* user_data);
