@@ -132,3 +132,13 @@ CliStatus cli_parse_host(int argc, char** argv, const char* who, std::vector<Cli
   }
   return st;
 }
+
+bool cli_voice_open(const char* who, HostVoice* host, const HostOptions& options) {
+  std::string error, warnings;
+  if (!host_voice_open(host, options, &error, &warnings)) {
+    fprintf(stderr, "%s: %s\n", who, error.c_str());
+    return false;
+  }
+  if (!warnings.empty()) fprintf(stderr, "%s: %s%s", who, warnings.c_str(), warnings.back() == '\n' ? "" : "\n");
+  return true;
+}

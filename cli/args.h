@@ -37,6 +37,11 @@ struct HostOptions;
 CliStatus cli_parse_host(int argc, char** argv, const char* who, std::vector<CliOption> options,
                          std::vector<CliArg>* taken, std::vector<std::string>* operands, HostOptions* host);
 
+struct HostVoice;
+// Loads the module and the voice; reports a failure, or what the module
+// warned about, on standard error under `who`.
+bool cli_voice_open(const char* who, HostVoice* host, const HostOptions& options);
+
 // Checked numbers: the whole text must be a number within [low, high];
 // otherwise false with "<who>: <what> ... (try --help)" on standard error.
 bool cli_long(const char* who, const char* what, const std::string& text, long low, long high, long* out);

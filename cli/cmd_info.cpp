@@ -61,10 +61,7 @@ int cmd_info(int argc, char** argv) {
     return 2;
   }
   HostVoice host;
-  if (!host_voice_open(&host, options, &error)) {
-    fprintf(stderr, "selvana info: %s\n", error.c_str());
-    return 1;
-  }
+  if (!cli_voice_open("selvana info", &host, options)) return 1;
   std::vector<const FeaturePair*> pairs;
   for (const FeaturePair* p = host.voice->features->head; p; p = p->next) pairs.push_back(p);
   for (const FeaturePair* p : pairs) {

@@ -47,10 +47,7 @@ int cmd_phones(int argc, char** argv) {
   std::string text = cli_input_latin9(kWho, texts);
 
   HostVoice host;
-  if (!host_voice_open(&host, options, &error)) {
-    fprintf(stderr, "%s: %s\n", kWho, error.c_str());
-    return 1;
-  }
+  if (!cli_voice_open(kWho, &host, options)) return 1;
   Utterance* utterance = host_utterance_new(host.voice);
   ItemFunc to_segments = utterance_wordtosegments_function(utterance);
   if (!utterance_token_function(utterance) || !to_segments) {

@@ -66,10 +66,7 @@ int cmd_unit_decode(int argc, char** argv) {
   }
 
   HostVoice host;
-  if (!host_voice_open(&host, options, &error)) {
-    fprintf(stderr, "selvana unit-decode: %s\n", error.c_str());
-    return 1;
-  }
+  if (!cli_voice_open("selvana unit-decode", &host, options)) return 1;
   auto* db = static_cast<UnitDatabase*>(value_diphonedb(features_get(host.voice->features, "diphonedb")));
   UnitDbFile* file = db->file;
   int status = 1;

@@ -67,10 +67,7 @@ int cmd_words(int argc, char** argv) {
   std::string format_text = have_format ? option_text(format) : std::string();
 
   HostVoice host;
-  if (!host_voice_open(&host, options, &error)) {
-    fprintf(stderr, "%s: %s\n", kWho, error.c_str());
-    return 1;
-  }
+  if (!cli_voice_open(kWho, &host, options)) return 1;
   Utterance* utterance = host_utterance_new(host.voice);
   if (!utterance_token_function(utterance)) {
     fprintf(stderr, "%s: the voice has no tokentowords_func\n", kWho);

@@ -49,10 +49,7 @@ int cmd_xsampa(int argc, char** argv) {
     return 2;
   }
   HostVoice host;
-  if (!host_voice_open(&host, options, &error)) {
-    fprintf(stderr, "%s: %s\n", kWho, error.c_str());
-    return 1;
-  }
+  if (!cli_voice_open(kWho, &host, options)) return 1;
   Value* fn_value = features_get(host.voice->features, "xsampa_to_xkelto_func");
   if (value_type(fn_value) != kTypeXsampaFunc) {
     fprintf(stderr, "%s: the voice has no xsampa_to_xkelto_func\n", kWho);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <thread>
 #include <unistd.h>
@@ -75,6 +76,33 @@ TEST_F(Library, AudioLeavesInBoundedChunksWithItsEventsInside) {
     covered += p.duration;
   }
   EXPECT_EQ(covered, s.samples.size());
+}
+
+// The log names each sentence once it is made: the first audio must leave
+// before the last sentence is made.
+TEST_F(Library, FirstAudioLeavesBeforeTheLastSentenceIsMade) {
+  struct Order {
+    std::vector<std::string> seen;
+  } order;
+  selvana_set_log(
+      engine_,
+      [](int, const char* line, void* data) {
+        if (strncmp(line, "sentence ", 9) == 0) static_cast<Order*>(data)->seen.push_back(line);
+      },
+      &order);
+  auto on_audio = [](const int16_t*, size_t count, const selvana_event*, size_t, void* data) {
+    auto* o = static_cast<Order*>(data);
+    if (count && (o->seen.empty() || o->seen.back() != "audio")) o->seen.push_back("audio");
+    return 0;
+  };
+  const char* text = "Bom dia. Tudo bem? Até logo.";
+  ASSERT_EQ(selvana_speak(engine_, text, strlen(text), 0, on_audio, &order), SELVANA_OK);
+  ASSERT_EQ(order.seen.size(), 6u);
+  for (size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(order.seen[2 * k].rfind("sentence " + std::to_string(k + 1) + ":", 0), 0u) << order.seen[2 * k];
+    EXPECT_EQ(order.seen[2 * k + 1], "audio");
+  }
+  selvana_set_log(engine_, nullptr, nullptr);
 }
 
 TEST_F(Library, SsmlMarksAndWordsMapBackThroughTheMarkup) {
