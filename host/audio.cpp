@@ -1,5 +1,6 @@
 #include "host/audio.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -30,6 +31,16 @@ int16_t mix(int32_t a, int32_t b, int32_t k, int32_t h) {
   return static_cast<int16_t>(num >= 0 ? (num + d / 2) / d : -((-num + d / 2) / d));
 }
 
+float correlation(const int16_t* a, const int16_t* b, int32_t n) {
+  double ab = 0, aa = 0, bb = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    ab += static_cast<double>(a[k]) * b[k];
+    aa += static_cast<double>(a[k]) * a[k];
+    bb += static_cast<double>(b[k]) * b[k];
+  }
+  return aa > 0 && bb > 0 ? static_cast<float>(ab / std::sqrt(aa * bb)) : 0.0f;
+}
+
 }  // namespace
 
 bool audio_open_decoder(WaveSynth* ws, const HostVoiceDb& db, std::string* error) {
@@ -54,6 +65,7 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
   const int32_t m = plan->positions;
   const int32_t half = static_cast<int32_t>(kCrossfadeHalfMs * static_cast<float>(db.sample_rate) / 1000.0f);
   plan->placements = static_cast<AudioPlacement*>(synth_block(ws, static_cast<int32_t>(sizeof(AudioPlacement)) * (m > 0 ? m : 1)));
+  plan->joins = static_cast<JoinReport*>(synth_block(ws, static_cast<int32_t>(sizeof(JoinReport)) * (m > 0 ? m : 1)));
 
   // Sizes first: the output length and the largest unit.
   int64_t out_total = 0;
@@ -141,6 +153,7 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
       const int16_t* a = prev.samples + prev.pad_left + prev.core - h;
       const int16_t* b = cur.samples + cur.pad_left - h;
       for (int32_t k = 0; k < 2 * h; ++k) out[out_pos + k] = mix(a[k], b[k], k, h);
+      plan->joins[j] = {correlation(a, b, 2 * h), 2 * h};
       plan->placements[j - 1].end = out_pos + h;
       place.begin = out_pos + h;
       out_pos += 2 * h;

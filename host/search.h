@@ -46,6 +46,14 @@ struct AudioPlacement {
   int32_t begin, exact_begin, exact_end, end;
 };
 
+// How the audio stage made the join in front of a unit: the normalised
+// correlation of the two waves it overlapped (0 when they did not overlap)
+// and the length of the overlap in samples.
+struct JoinReport {
+  float correlation;
+  int32_t overlap;
+};
+
 struct SearchPlan {
   int32_t positions;  // number of diphone positions (targets - 1)
   int32_t beam;       // states kept per position
@@ -60,6 +68,7 @@ struct SearchPlan {
   int32_t* path;         // chosen option per position
   uint64_t cost;         // cost of the chosen path
   AudioPlacement* placements;  // per position, set by the audio stage
+  JoinReport* joins;           // per position (the join in front of it), set by the audio stage
 };
 
 // Joins at or above this cost are refused by the join functions; the search

@@ -135,8 +135,9 @@ Value* synth_state_new() { return value_new_object(kTypeWaveSynth, heap_alloc(si
 WaveSynth* synth_state(Value* state) { return static_cast<WaveSynth*>(value_object(state, kTypeWaveSynth)); }
 
 bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targets, int32_t count,
-                   std::vector<std::string>* notes, std::string* error, SynthTimes* times) {
+                   std::vector<std::string>* notes, std::string* error, SynthTimes* times, SearchPlan** plan_out) {
   WaveSynth* ws = synth_state(state);
+  if (plan_out) *plan_out = nullptr;
   if (count < 2) {
     auto* wave = static_cast<Wave*>(heap_alloc(sizeof(Wave)));
     wave->sample_rate = static_cast<int32_t>(engine.db.sample_rate);
@@ -151,6 +152,7 @@ bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targe
   SearchPlan* plan =
       search_prepare(ws, engine.voice, engine.graph_fn, engine.db, targets, count, engine.beam, notes);
   search_run(plan);
+  if (plan_out) *plan_out = plan;
   double t1 = now_seconds();
   bool ok = audio_open_decoder(ws, engine.db, error) && audio_render(ws, plan, error);
   double t2 = now_seconds();
@@ -162,7 +164,7 @@ bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targe
 }
 
 bool synth_utterance(const SynthEngine& engine, Value* state, Utterance* utterance, std::vector<std::string>* notes,
-                     std::string* error, SynthTimes* times) {
+                     std::string* error, SynthTimes* times, SearchPlan** plan) {
   WaveSynth* ws = synth_state(state);
   const int32_t count = targets_count(utterance);
   SegmentTarget* targets = nullptr;
@@ -171,5 +173,5 @@ bool synth_utterance(const SynthEngine& engine, Value* state, Utterance* utteran
     targets_fill(utterance, targets, count);
     voicedb_share_texts(engine.db, targets, count);
   }
-  return synth_targets(engine, state, targets, count, notes, error, times);
+  return synth_targets(engine, state, targets, count, notes, error, times, plan);
 }
