@@ -93,6 +93,8 @@ SearchPlan* search_prepare(WaveSynth* ws, Voice* voice, DiphoneGraphFn graph_fn,
   plan->targets = targets;
   plan->target_cost = graph->target_cost;
   plan->db = &db;
+  plan->prosody = ProsodyControl{};
+  plan->stretch = 1.0;
 
   // The candidate of each position: the graph's own, or a substitute's.
   auto* chosen = static_cast<const Candidate**>(synth_block(ws, static_cast<int32_t>(sizeof(Candidate*)) * positions));

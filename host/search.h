@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/contract.h"
+#include "host/prosody_control.h"
 #include "host/voicedb.h"
 
 constexpr uint32_t kNoInstance = 0xffffffffu;
@@ -69,6 +70,8 @@ struct SearchPlan {
   uint64_t cost;         // cost of the chosen path
   AudioPlacement* placements;  // per position, set by the audio stage
   JoinReport* joins;           // per position (the join in front of it), set by the audio stage
+  ProsodyControl prosody;      // rate, pitch and volume for the audio stage (neutral from search_prepare)
+  double stretch;              // output length over the joined units' length (1 from search_prepare)
 };
 
 // Joins at or above this cost are refused by the join functions; the search
