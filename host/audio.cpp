@@ -79,8 +79,9 @@ struct MarkList {
   int32_t join_count;
   float* join_step;    // per voiced join: log2 of the left period over the right one
   float* join_period;  // per voiced join: the mean of the two periods
+  int32_t min_spacing;  // the shortest pitch period (500 Hz)
   void add(int32_t pos) {
-    if (count < capacity && (count == 0 || pos > at[count - 1])) at[count++] = pos;
+    if (count < capacity && (count == 0 || pos - at[count - 1] >= min_spacing)) at[count++] = pos;
   }
 };
 
@@ -136,18 +137,19 @@ void resynthesise(WaveSynth* ws, const Resynthesis& r, int16_t* out, int32_t out
   pos[count++] = 0;
   for (int32_t k = 0, j = 0; k < m.count; ++k) {
     const int32_t p = m.at[k];
-    if (p <= last) continue;
+    if (p - last < m.min_spacing) continue;
     if (p - last > gap) fill(last, p);
     if (count >= cap) break;
     while (j < m.join_count && m.joins[j] < k) ++j;
     join_at[count] = j < m.join_count && m.joins[j] == k ? j + 1 : 0;
-    const bool near_prev = k > 0 && p - m.at[k - 1] <= gap, near_next = k + 1 < m.count && m.at[k + 1] - p <= gap;
+    const bool near_prev = k > 0 && p - m.at[k - 1] <= gap && p - pos[count - 1] >= m.min_spacing,
+               near_next = k + 1 < m.count && m.at[k + 1] - p <= gap;
     voiced[count] = near_prev || near_next;
     pos[count++] = p;
     last = p;
   }
   fill(last, r.n);
-  if (count < cap && pos[count - 1] < r.n - 1) pos[count++] = r.n - 1;
+  if (count < cap && r.n - 1 - pos[count - 1] >= m.min_spacing) pos[count++] = r.n - 1;
 
   // Periods and the pitch contour in octaves (log2 Hz) of the voiced points.
   auto* period = static_cast<float*>(synth_block(ws, 4 * count));
@@ -216,6 +218,7 @@ void resynthesise(WaveSynth* ws, const Resynthesis& r, int16_t* out, int32_t out
     const float before = k > 0 ? static_cast<float>(pos[k] - pos[k - 1]) : prev_step;
     const float after = k + 1 < count ? static_cast<float>(pos[k + 1] - pos[k]) : step;
     const int32_t left = static_cast<int32_t>(std::fmin(before, prev_step)), right = static_cast<int32_t>(std::fmin(after, step));
+
     for (int32_t d = -left + 1; d < right; ++d) {
       const int32_t o = centre + d, s = pos[k] + d;
       if (o < 0 || o >= out_n || s < 0 || s >= r.n) continue;
@@ -292,7 +295,8 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
                          static_cast<int16_t*>(synth_block(ws, 2 * (largest + 1)))};
   MarkList marks{static_cast<int32_t*>(synth_block(ws, 4 * (mark_total + 1))), 0, mark_total + 1,
                  static_cast<int32_t*>(synth_block(ws, 4 * (m + 1))), 0,
-                 static_cast<float*>(synth_block(ws, 4 * (m + 1))), static_cast<float*>(synth_block(ws, 4 * (m + 1)))};
+                 static_cast<float*>(synth_block(ws, 4 * (m + 1))), static_cast<float*>(synth_block(ws, 4 * (m + 1))),
+                 rate / 500 > 1 ? rate / 500 : 1};
 
   int16_t* out = joined;
   int32_t out_pos = 0, from = 0;
@@ -357,12 +361,12 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
           mark_near(prev, cut_a, from + 1, prev.total(), gap, &ma, &pa) &&
           mark_near(cur, cut_b, 1, cur.pad_left + cur.core / 2, gap, &mb, &pb) && std::abs(ma - cut_a) <= pa &&
           std::abs(mb - cut_b) <= pb;
-      int32_t w = voiced ? (pa < pb ? pa : pb) : 0;
+      int32_t w = voiced ? (pa < pb ? pa : pb) / 2 : 0;
       if (voiced)
         for (int32_t lim : {ma - from, prev.total() - ma, mb, cur.pad_left + cur.core / 2 - mb})
           if (lim < w) w = lim;
       int32_t a_at, b_at, h;  // overlap: prev[a_at - h, a_at + h) with cur[b_at - h, b_at + h)
-      if (voiced && w >= pa / 2 && w >= pb / 2) {
+      if (voiced && 4 * w >= pa && 4 * w >= pb) {
         // The epochs may sit on different phases of the pulse in the two
         // recordings: the right unit's point moves by up to half a period
         // to where the two periods match best.
