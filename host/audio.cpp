@@ -238,6 +238,17 @@ void resynthesise(WaveSynth* ws, const Resynthesis& r, int16_t* out, int32_t out
 
 }  // namespace
 
+double audio_path_length(const SearchPlan& plan) {
+  double length = 0;
+  for (int32_t j = 0; j < plan.positions; ++j) {
+    const SearchOption& o = plan.options[plan.path[j]];
+    int32_t total = 0, core = 0;
+    if (o.instance == kNoInstance) length += o.silence_samples;
+    else if (record_sizes(voicedb_instance(*plan.db, o.instance), &total, &core)) length += core;
+  }
+  return length;
+}
+
 bool audio_open_decoder(WaveSynth* ws, const HostVoiceDb& db, std::string* error) {
   UnitDbFile* file = db.database->file;
   auto* context = static_cast<DecoderContext*>(heap_alloc(sizeof(DecoderContext)));

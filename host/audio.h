@@ -33,3 +33,8 @@ bool audio_open_decoder(WaveSynth* ws, const HostVoiceDb& db, std::string* error
 // False with a one-line reason when a unit does not decode.
 bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error);
 
+
+// The number of samples that the units of plan->path (or its silences) hold
+// between their cut points: the length of the joined speech before any
+// change of rate.
+double audio_path_length(const SearchPlan& plan);

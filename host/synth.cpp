@@ -65,6 +65,18 @@ bool words_to_segments_with_phonemes(const SynthEngine& engine, Utterance* u, st
   return true;
 }
 
+double clamp(double v, double lo, double hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+// The controls within their ranges (a NaN counts as neutral).
+ProsodyControl clamped(const ProsodyControl& in) {
+  ProsodyControl pc;
+  if (in.rate == in.rate) pc.rate = clamp(in.rate, 0.25, 4.0);
+  if (in.pitch == in.pitch) pc.pitch = clamp(in.pitch, 0.5, 2.0);
+  if (in.pitch_range == in.pitch_range) pc.pitch_range = clamp(in.pitch_range, 0.0, 2.0);
+  if (in.volume == in.volume) pc.volume = clamp(in.volume, 0.0, 2.0);
+  return pc;
+}
+
 }  // namespace
 
 Utterance* synth_front_end(const SynthEngine& engine, const std::vector<TextRun>& runs,
@@ -149,9 +161,29 @@ bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targe
     return false;
   }
   double t0 = now_seconds();
+  const ProsodyControl pc = clamped(engine.prosody);
+  double stretch = 1.0, natural = 0;
+  if (pc.rate != 1.0) {
+    // Another rate: the length of the units chosen at the voice's own rate,
+    // then a search for the faster or slower durations, whose units are
+    // stretched to that length over the rate.
+    SearchPlan* own = search_prepare(ws, engine.voice, engine.graph_fn, engine.db, targets, count, engine.beam, nullptr);
+    search_run(own);
+    natural = audio_path_length(*own);
+    candidate_graph_release(ws->graph);
+    ws->graph = nullptr;
+    for (int32_t i = 0; i < count; ++i) targets[i].measure = static_cast<float>(targets[i].measure / pc.rate);
+  }
   SearchPlan* plan =
       search_prepare(ws, engine.voice, engine.graph_fn, engine.db, targets, count, engine.beam, notes);
   search_run(plan);
+  if (pc.rate != 1.0) {
+    for (int32_t i = 0; i < count; ++i) targets[i].measure = static_cast<float>(targets[i].measure * pc.rate);
+    const double chosen = audio_path_length(*plan);
+    if (chosen > 0) stretch = natural / pc.rate / chosen;
+  }
+  plan->prosody = pc;
+  plan->stretch = stretch;
   if (plan_out) *plan_out = plan;
   double t1 = now_seconds();
   bool ok = audio_open_decoder(ws, engine.db, error) && audio_render(ws, plan, error);
