@@ -29,6 +29,25 @@ bool record_sizes(const VoiceDbInstance& inst, int32_t* total, int32_t* core) {
   return *core >= 0;
 }
 
+// Samples from the start of a four-frame record to its phone boundary (0
+// for other tables).
+int32_t record_boundary(const VoiceDbInstance& inst) {
+  return inst.audio_size >= 10 && le16(inst.audio) == 4 ? le16(inst.audio + 4) : 0;
+}
+
+// The sizes of a splice: the first unit up to its phone boundary, then the
+// second unit from its phone boundary on.
+bool splice_sizes(const VoiceDbInstance& a, const VoiceDbInstance& b, int32_t* total, int32_t* core) {
+  int32_t ta, ca, tb, cb;
+  if (!record_sizes(a, &ta, &ca) || !record_sizes(b, &tb, &cb)) return false;
+  const int32_t ba = record_boundary(a), bb = record_boundary(b);
+  if (ba == 0 || bb == 0) return false;
+  const int32_t pa = le16(a.audio + 2), pb = le16(b.audio + 2);
+  *total = ba + (tb - bb);
+  *core = (ba - pa) + (cb - (bb - pb));
+  return *core >= 0;
+}
+
 int16_t mix(int32_t a, int32_t b, int32_t k, int32_t h) {
   // Fades a out and b in over 2h samples; weights (4h - (2k + 1)) and (2k + 1).
   const int32_t wb = 2 * k + 1, wa = 4 * h - wb, d = 4 * h;
@@ -236,6 +255,47 @@ void resynthesise(WaveSynth* ws, const Resynthesis& r, int16_t* out, int32_t out
   }
 }
 
+// Decodes one unit into buf (room for its whole record) and describes it.
+bool decode_unit(WaveSynth* ws, const HostVoiceDb& db, uint32_t instance, int16_t* buf, UnitAudio* cur,
+                 std::string* error) {
+  VoiceDbInstance inst = voicedb_instance(db, instance);
+  int32_t total, core;
+  record_sizes(inst, &total, &core);
+  Track* track = db.database->file->unit_decode(ws->decoder, inst.audio, inst.audio_size);
+  if (!track) {
+    *error = "unit " + std::to_string(instance) + " does not decode";
+    return false;
+  }
+  uint32_t start = 0;
+  bool fits = true;
+  for (int32_t f = 0; f < track->num_frames && fits; ++f) {
+    uint32_t end = track->frame_ends[f];
+    fits = end >= start && end <= static_cast<uint32_t>(total);
+    if (fits) memcpy(buf + start, track->frames[f], 2 * static_cast<size_t>(end - start));
+    start = end;
+  }
+  *cur = UnitAudio{buf, 0, 0, 0, nullptr, 0};
+  const bool four = track->num_frames == 4;
+  if (fits && four) {
+    cur->pad_left = static_cast<int32_t>(track->frame_ends[0]);
+    cur->core = static_cast<int32_t>(track->frame_ends[2]) - cur->pad_left;
+    cur->pad_right = static_cast<int32_t>(track->frame_ends[3] - track->frame_ends[2]);
+  } else {
+    cur->core = static_cast<int32_t>(start);
+  }
+  track_free(track);
+  if (!fits || cur->core != core) {
+    *error = "unit " + std::to_string(instance) + " decodes to other sizes than its record says";
+    return false;
+  }
+  uint32_t n;
+  cur->marks = voicedb_pitch_marks(db, instance, &n);
+  cur->mark_count = static_cast<int32_t>(n);
+  // Marks beyond the decoded samples (a damaged record) are not used.
+  while (cur->mark_count > 0 && cur->mark(cur->mark_count - 1) >= cur->total()) --cur->mark_count;
+  return true;
+}
+
 }  // namespace
 
 double audio_path_length(const SearchPlan& plan) {
@@ -244,7 +304,10 @@ double audio_path_length(const SearchPlan& plan) {
     const SearchOption& o = plan.options[plan.path[j]];
     int32_t total = 0, core = 0;
     if (o.instance == kNoInstance) length += o.silence_samples;
-    else if (record_sizes(voicedb_instance(*plan.db, o.instance), &total, &core)) length += core;
+    else if (o.splice ? splice_sizes(voicedb_instance(*plan.db, o.instance), voicedb_instance(*plan.db, o.splice_instance),
+                                     &total, &core)
+                      : record_sizes(voicedb_instance(*plan.db, o.instance), &total, &core))
+      length += core;
   }
   return length;
 }
@@ -284,16 +347,24 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
     if (o.instance == kNoInstance) {
       core = static_cast<int32_t>(o.silence_samples);
       total = core + 2 * half;
-    } else if (!record_sizes(voicedb_instance(db, o.instance), &total, &core)) {
+    } else if (o.splice ? !splice_sizes(voicedb_instance(db, o.instance), voicedb_instance(db, o.splice_instance),
+                                          &total, &core)
+                        : !record_sizes(voicedb_instance(db, o.instance), &total, &core)) {
       *error = "unit " + std::to_string(o.instance) + " has a broken audio record";
       return false;
-    } else {
+    } else if (!o.splice) {
       uint32_t n;
       voicedb_pitch_marks(db, o.instance, &n);
       mark_total += static_cast<int32_t>(n);
     }
     // A pitch-synchronous join may take up to the unit's contexts more.
     out_total += total;
+    if (o.splice) {
+      int32_t t2, c2;
+      record_sizes(voicedb_instance(db, o.splice_instance), &t2, &c2);
+      if (t2 > largest) largest = t2;
+      if (record_sizes(voicedb_instance(db, o.instance), &t2, &c2) && t2 > largest) largest = t2;
+    }
     if (total > largest) largest = total;
   }
   if (out_total > (1 << 28)) {
@@ -304,6 +375,7 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
   auto* joined = static_cast<int16_t*>(synth_block(ws, 2 * capacity));
   int16_t* scratch[2] = {static_cast<int16_t*>(synth_block(ws, 2 * (largest + 1))),
                          static_cast<int16_t*>(synth_block(ws, 2 * (largest + 1)))};
+  int16_t* second = static_cast<int16_t*>(synth_block(ws, 2 * (largest + 1)));  // a splice's second unit
   MarkList marks{static_cast<int32_t*>(synth_block(ws, 4 * (mark_total + 1))), 0, mark_total + 1,
                  static_cast<int32_t*>(synth_block(ws, 4 * (m + 1))), 0,
                  static_cast<float*>(synth_block(ws, 4 * (m + 1))), static_cast<float*>(synth_block(ws, 4 * (m + 1))),
@@ -322,40 +394,25 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
       cur.pad_left = cur.pad_right = half;
       memset(buf, 0, 2 * static_cast<size_t>(cur.core + 2 * half));
     } else {
-      VoiceDbInstance inst = voicedb_instance(db, o.instance);
-      int32_t total, core;
-      record_sizes(inst, &total, &core);
-      Track* track = db.database->file->unit_decode(ws->decoder, inst.audio, inst.audio_size);
-      if (!track) {
-        *error = "unit " + std::to_string(o.instance) + " does not decode";
-        return false;
+      if (!decode_unit(ws, db, o.instance, buf, &cur, error)) return false;
+      if (o.splice) {
+        // The first unit up to its phone boundary, the second from its
+        // boundary on, with a short crossfade across the seam.
+        UnitAudio b{second, 0, 0, 0, nullptr, 0};
+        if (!decode_unit(ws, db, o.splice_instance, second, &b, error)) return false;
+        const int32_t ba = record_boundary(voicedb_instance(db, o.instance));
+        const int32_t bb = record_boundary(voicedb_instance(db, o.splice_instance));
+        int32_t h = half;
+        for (int32_t lim : {ba - cur.pad_left, cur.total() - ba, bb - b.pad_left, b.total() - bb})
+          if (lim < h) h = lim;
+        if (h < 0) h = 0;
+        for (int32_t k = 0; k < 2 * h; ++k) buf[ba - h + k] = mix(buf[ba - h + k], second[bb - h + k], k, h);
+        memcpy(buf + ba + h, second + bb + h, 2 * static_cast<size_t>(b.total() - bb - h));
+        cur.core = (ba - cur.pad_left) + (b.pad_left + b.core - bb);
+        cur.pad_right = b.pad_right;
+        cur.marks = nullptr;
+        cur.mark_count = 0;
       }
-      uint32_t start = 0;
-      bool fits = true;
-      for (int32_t f = 0; f < track->num_frames && fits; ++f) {
-        uint32_t end = track->frame_ends[f];
-        fits = end >= start && end <= static_cast<uint32_t>(total);
-        if (fits) memcpy(buf + start, track->frames[f], 2 * static_cast<size_t>(end - start));
-        start = end;
-      }
-      const bool four = track->num_frames == 4;
-      if (fits && four) {
-        cur.pad_left = static_cast<int32_t>(track->frame_ends[0]);
-        cur.core = static_cast<int32_t>(track->frame_ends[2]) - cur.pad_left;
-        cur.pad_right = static_cast<int32_t>(track->frame_ends[3] - track->frame_ends[2]);
-      } else {
-        cur.core = static_cast<int32_t>(start);
-      }
-      track_free(track);
-      if (!fits || cur.core != core) {
-        *error = "unit " + std::to_string(o.instance) + " decodes to other sizes than its record says";
-        return false;
-      }
-      uint32_t n;
-      cur.marks = voicedb_pitch_marks(db, o.instance, &n);
-      cur.mark_count = static_cast<int32_t>(n);
-      // Marks beyond the decoded samples (a damaged record) are not used.
-      while (cur.mark_count > 0 && cur.mark(cur.mark_count - 1) >= cur.total()) --cur.mark_count;
     }
     AudioPlacement& place = plan->placements[j];
     plan->joins[j] = {0.0f, 0};

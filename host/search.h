@@ -3,8 +3,11 @@
 //
 // Each diphone position (between targets i and i + 1) has a set of options:
 // the instances of its candidate's unit, or, when the voice has no unit for
-// the diphone, the instances of a substitute diphone (a related phone on one
-// or both sides), or as a last resort a short silence.  A path picks one
+// the diphone, the instances of a substitute diphone (a phone related in one
+// or two steps on one or both sides), or else a splice of the first half of
+// a unit that starts with the left phone and the second half of one that
+// ends with the right phone, or as a last resort a short silence.  Splices
+// and silences cost nothing in the search.  A path picks one
 // option per position; its cost is the sum of the target costs of its options
 // and of the join costs between neighbours, where units that were neighbours
 // in the same recording join at no cost.
@@ -25,8 +28,10 @@
 constexpr uint32_t kNoInstance = 0xffffffffu;
 
 struct SearchOption {
-  const Candidate* candidate;  // null for a silence
-  uint32_t instance;           // kNoInstance for a silence
+  const Candidate* candidate;  // null for a silence or a splice
+  uint32_t instance;           // kNoInstance for a silence; a splice's first unit
+  uint32_t splice;             // 1: the first half of `instance`, then the second half of `splice_instance`
+  uint32_t splice_instance;
   uint32_t recording;
   uint32_t position;
   uint32_t silence_samples;  // length of a silence option
