@@ -65,6 +65,36 @@ float correlation(const int16_t* a, const int16_t* b, int32_t n) {
   return aa > 0 && bb > 0 ? static_cast<float>(ab / std::sqrt(aa * bb)) : 0.0f;
 }
 
+// The normalised correlation of a[0, n) with b[d, d + n), by integer sums.
+double correlation_at(const int16_t* a, const int16_t* b, int32_t n, int64_t aa) {
+  int64_t ab = 0, bb = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    ab += static_cast<int32_t>(a[k]) * b[k];
+    bb += static_cast<int32_t>(b[k]) * b[k];
+  }
+  return aa > 0 && bb > 0 ? static_cast<double>(ab) / std::sqrt(static_cast<double>(aa) * static_cast<double>(bb)) : 0.0;
+}
+
+// The shift d in [lo, hi] where b + d correlates best with a over n
+// samples: every third shift first, then the neighbours of the best.
+int32_t best_shift(const int16_t* a, const int16_t* b, int32_t n, int32_t lo, int32_t hi) {
+  int64_t aa = 0;
+  for (int32_t k = 0; k < n; ++k) aa += static_cast<int32_t>(a[k]) * a[k];
+  double best = -2;
+  int32_t at = 0;
+  for (int32_t d = lo; d <= hi; d += 3) {
+    const double c = correlation_at(a, b + d, n, aa);
+    if (c > best) best = c, at = d;
+  }
+  const int32_t coarse = at;
+  for (int32_t d : {coarse - 1, coarse + 1}) {
+    if (d < lo || d > hi) continue;
+    const double c = correlation_at(a, b + d, n, aa);
+    if (c > best) best = c, at = d;
+  }
+  return at;
+}
+
 // Pitch marks further apart than this (20 ms) belong to different voiced
 // stretches.
 int32_t voiced_gap(int32_t rate) { return rate / 50; }
@@ -237,21 +267,39 @@ void resynthesise(WaveSynth* ws, const Resynthesis& r, int16_t* out, int32_t out
     const float before = k > 0 ? static_cast<float>(pos[k] - pos[k - 1]) : prev_step;
     const float after = k + 1 < count ? static_cast<float>(pos[k + 1] - pos[k]) : step;
     const int32_t left = static_cast<int32_t>(std::fmin(before, prev_step)), right = static_cast<int32_t>(std::fmin(after, step));
-
-    for (int32_t d = -left + 1; d < right; ++d) {
-      const int32_t o = centre + d, s = pos[k] + d;
-      if (o < 0 || o >= out_n || s < 0 || s >= r.n) continue;
-      const float w = d < 0 ? 0.5f + 0.5f * std::cos(static_cast<float>(M_PI) * static_cast<float>(d) / static_cast<float>(left))
-                            : 0.5f + 0.5f * std::cos(static_cast<float>(M_PI) * static_cast<float>(d) / static_cast<float>(right));
-      acc[o] += w * static_cast<float>(r.src[s]);
+    // The Hann halves by the cosine recurrence c(e + 1) = 2 cos(a) c(e) - c(e - 1),
+    // over the samples that lie inside both the output and the source.
+    for (int side = 0; side < 2; ++side) {
+      const int32_t len = side == 0 ? left : right;
+      if (len <= 0) continue;
+      // Room on this side: d = -e (left) or d = e (right) must keep
+      // centre + d in [0, out_n) and pos[k] + d in [0, r.n).
+      int32_t limit = len;
+      const int32_t room = side == 0 ? (centre < pos[k] ? centre : pos[k]) + 1
+                                     : (out_n - centre < r.n - pos[k] ? out_n - centre : r.n - pos[k]);
+      if (room < limit) limit = room;
+      const float a = static_cast<float>(M_PI) / static_cast<float>(len), twice = 2 * std::cos(a);
+      float c0 = std::cos(-a), c1 = 1.0f;  // cos(-a), cos(0)
+      float* o = acc + centre;
+      const int16_t* x = r.src + pos[k];
+      for (int32_t e = 0; e < limit; ++e) {
+        if (e > 0) {
+          const float c = twice * c1 - c0;
+          c0 = c1;
+          c1 = c;
+        }
+        if (side == 0 && e == 0) continue;  // the centre belongs to the right half
+        const int32_t d = side == 0 ? -e : e;
+        o[d] += (0.5f + 0.5f * c1) * static_cast<float>(x[d]);
+      }
     }
     prev_step = step;
     t += step;
   }
   const float gain = static_cast<float>(r.prosody.volume);
   for (int32_t i = 0; i < out_n; ++i) {
-    const float v = std::round(acc[i] * gain);
-    out[i] = static_cast<int16_t>(v > 32767.0f ? 32767.0f : v < -32768.0f ? -32768.0f : v);
+    const float v = acc[i] * gain;
+    out[i] = static_cast<int16_t>(v >= 32767.0f ? 32767 : v <= -32768.0f ? -32768 : static_cast<int32_t>(v + (v >= 0 ? 0.5f : -0.5f)));
   }
 }
 
@@ -440,12 +488,7 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
         // to where the two periods match best.
         const int32_t lo = mb - w < pb / 2 ? w - mb : -(pb / 2);
         const int32_t room = cur.pad_left + cur.core / 2 - mb - w, hi = room < pb / 2 ? room : pb / 2;
-        float best = -2.0f;
-        int32_t shift = 0;
-        for (int32_t d = lo; d <= hi; ++d) {
-          const float c = correlation(prev.samples + ma - w, cur.samples + mb + d - w, 2 * w);
-          if (c > best) best = c, shift = d;
-        }
+        const int32_t shift = best_shift(prev.samples + ma - w, cur.samples + mb - w, 2 * w, lo, hi);
         mb += shift;
         a_at = ma, b_at = mb, h = w;
       } else {
