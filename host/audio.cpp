@@ -473,7 +473,12 @@ bool audio_render(WaveSynth* ws, SearchPlan* plan, std::string* error) {
       // overlap by a pitch period on each side of it.
       const int32_t cut_a = prev.pad_left + prev.core, cut_b = cur.pad_left;
       int32_t ma = 0, pa = 0, mb = 0, pb = 0;
-      const bool voiced =
+      // Units that were neighbours in a recording continue each other: their
+      // seam is the original speech, joined at the cut points.
+      const SearchOption& po = plan->options[plan->path[j - 1]];
+      const bool neighbours = po.instance != kNoInstance && o.instance != kNoInstance && !po.splice && !o.splice &&
+                              po.recording == o.recording && po.position + 1 == o.position;
+      const bool voiced = !neighbours &&
           mark_near(prev, cut_a, from + 1, prev.total(), gap, &ma, &pa) &&
           mark_near(cur, cut_b, 1, cur.pad_left + cur.core / 2, gap, &mb, &pb) && std::abs(ma - cut_a) <= pa &&
           std::abs(mb - cut_b) <= pb;
