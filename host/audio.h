@@ -1,9 +1,10 @@
 // Concatenation: the chosen units decoded through the database's codec slots
 // and joined at the phone middles.  Where both units are voiced at the join
-// (their pitch marks, layout version 2) the epoch of one nearest its cut is
-// laid on the epoch of the other and the two overlap by a pitch period on
-// each side, so the mixed waves are in step; elsewhere a short linear
-// crossfade joins them.  Then, when the plan asks for another rate, pitch
+// (their pitch marks, layout version 2) and were not neighbours in a
+// recording, the epoch of one nearest its cut is laid on the epoch of the
+// other (moved by up to half a period to where the two periods match best)
+// and the two overlap by half a period on each side, so the mixed waves are
+// in step; elsewhere a short linear crossfade joins them.  Then, when the plan asks for another rate, pitch
 // or volume, or a voiced join left a pitch step, the joined samples are
 // made again by pitch-synchronous overlap-add: two-sided Hann windows on the
 // pitch marks (every 5 ms in unvoiced stretches), periods repeated or left
