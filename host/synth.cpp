@@ -163,6 +163,7 @@ bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targe
   double t0 = now_seconds();
   const ProsodyControl pc = clamped(engine.prosody);
   double stretch = 1.0, natural = 0;
+  float* own_measures = nullptr;  // the targets' durations at the voice's own rate
   if (pc.rate != 1.0) {
     // Another rate: the length of the units chosen at the voice's own rate,
     // then a search for the faster or slower durations, whose units are
@@ -172,13 +173,17 @@ bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targe
     natural = audio_path_length(*own);
     candidate_graph_release(ws->graph);
     ws->graph = nullptr;
-    for (int32_t i = 0; i < count; ++i) targets[i].measure = static_cast<float>(targets[i].measure / pc.rate);
+    own_measures = static_cast<float*>(synth_block(ws, static_cast<int32_t>(sizeof(float)) * count));
+    for (int32_t i = 0; i < count; ++i) {
+      own_measures[i] = targets[i].measure;
+      targets[i].measure = static_cast<float>(targets[i].measure / pc.rate);
+    }
   }
   SearchPlan* plan =
       search_prepare(ws, engine.voice, engine.graph_fn, engine.db, targets, count, engine.beam, notes);
   search_run(plan);
   if (pc.rate != 1.0) {
-    for (int32_t i = 0; i < count; ++i) targets[i].measure = static_cast<float>(targets[i].measure * pc.rate);
+    for (int32_t i = 0; i < count; ++i) targets[i].measure = own_measures[i];
     const double chosen = audio_path_length(*plan);
     if (chosen > 0) stretch = natural / pc.rate / chosen;
   }
