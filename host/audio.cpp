@@ -161,6 +161,22 @@ struct Resynthesis {
   double stretch;
 };
 
+// Adds one Hann-weighted half of a grain: o[dir * e] += w(e) x[dir * e] for
+// e in [0, len) (left half: e from 1) and e < room, w(e) = (1 + cos(pi e / len)) / 2.
+void add_half(float* o, const int16_t* x, int32_t len, int32_t room, int32_t dir) {
+  if (len <= 0) return;
+  const int32_t limit = room < len ? room : len;
+  const float a = static_cast<float>(M_PI) / static_cast<float>(len), twice = 2 * std::cos(a);
+  float c0 = 1.0f, c1 = std::cos(a);  // cos(0), cos(a)
+  if (dir > 0 && limit > 0) o[0] += static_cast<float>(x[0]);
+  for (int32_t e = 1; e < limit; ++e) {
+    o[dir * e] += (0.5f + 0.5f * c1) * static_cast<float>(x[dir * e]);
+    const float c = twice * c1 - c0;
+    c0 = c1;
+    c1 = c;
+  }
+}
+
 // Periods on each side of a voiced join over which its pitch step is spread.
 constexpr int32_t kSmoothPeriods = 12;
 // Spacing of the analysis points in unvoiced stretches (5 ms).
@@ -268,31 +284,14 @@ void resynthesise(WaveSynth* ws, const Resynthesis& r, int16_t* out, int32_t out
     const float after = k + 1 < count ? static_cast<float>(pos[k + 1] - pos[k]) : step;
     const int32_t left = static_cast<int32_t>(std::fmin(before, prev_step)), right = static_cast<int32_t>(std::fmin(after, step));
     // The Hann halves by the cosine recurrence c(e + 1) = 2 cos(a) c(e) - c(e - 1),
-    // over the samples that lie inside both the output and the source.
-    for (int side = 0; side < 2; ++side) {
-      const int32_t len = side == 0 ? left : right;
-      if (len <= 0) continue;
-      // Room on this side: d = -e (left) or d = e (right) must keep
-      // centre + d in [0, out_n) and pos[k] + d in [0, r.n).
-      int32_t limit = len;
-      const int32_t room = side == 0 ? (centre < pos[k] ? centre : pos[k]) + 1
-                                     : (out_n - centre < r.n - pos[k] ? out_n - centre : r.n - pos[k]);
-      if (room < limit) limit = room;
-      const float a = static_cast<float>(M_PI) / static_cast<float>(len), twice = 2 * std::cos(a);
-      float c0 = std::cos(-a), c1 = 1.0f;  // cos(-a), cos(0)
-      float* o = acc + centre;
-      const int16_t* x = r.src + pos[k];
-      for (int32_t e = 0; e < limit; ++e) {
-        if (e > 0) {
-          const float c = twice * c1 - c0;
-          c0 = c1;
-          c1 = c;
-        }
-        if (side == 0 && e == 0) continue;  // the centre belongs to the right half
-        const int32_t d = side == 0 ? -e : e;
-        o[d] += (0.5f + 0.5f * c1) * static_cast<float>(x[d]);
-      }
-    }
+    // over the samples that lie inside both the output and the source; the
+    // centre belongs to the right half.
+    float* o = acc + centre;
+    const int16_t* x = r.src + pos[k];
+    const int32_t room_left = (centre < pos[k] ? centre : pos[k]) + 1;
+    const int32_t room_right = out_n - centre < r.n - pos[k] ? out_n - centre : r.n - pos[k];
+    add_half(o, x, left, room_left, -1);
+    add_half(o, x, right, room_right, 1);
     prev_step = step;
     t += step;
   }
