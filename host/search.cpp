@@ -7,25 +7,27 @@ namespace {
 
 // Phones that can stand in for a phone whose diphone the voice lacks, best
 // first: the oral vowel for a nasal one and back, open and closed mid vowels,
-// the glide for its vowel, the other member of a voicing pair, the plain
-// consonant for a palatal one.
+// the closed vowel for a mid one, the glide for its vowel, the other member
+// of a voicing pair, the alveolar fricative for a postalveolar one, the plain
+// consonant for a palatal one.  Chains of two steps (sh, s, z) are tried
+// after single steps.
 struct Related {
   const char* phone;
-  const char* substitutes[3];
+  const char* substitutes[4];
 };
 constexpr Related kRelated[] = {
-    {"a", {"an", nullptr, nullptr}},   {"an", {"a", nullptr, nullptr}},  {"e", {"eh", "en", nullptr}},
-    {"eh", {"e", nullptr, nullptr}},   {"en", {"e", nullptr, nullptr}},  {"i", {"in", "j", nullptr}},
-    {"in", {"i", nullptr, nullptr}},   {"o", {"oh", "on", nullptr}},     {"oh", {"o", nullptr, nullptr}},
-    {"on", {"o", nullptr, nullptr}},   {"u", {"un", "w", nullptr}},      {"un", {"u", nullptr, nullptr}},
-    {"j", {"i", nullptr, nullptr}},    {"w", {"u", nullptr, nullptr}},   {"b", {"p", nullptr, nullptr}},
-    {"p", {"b", nullptr, nullptr}},    {"d", {"t", nullptr, nullptr}},   {"t", {"d", nullptr, nullptr}},
-    {"g", {"k", nullptr, nullptr}},    {"k", {"g", nullptr, nullptr}},   {"v", {"f", nullptr, nullptr}},
-    {"f", {"v", nullptr, nullptr}},    {"z", {"s", nullptr, nullptr}},   {"s", {"z", nullptr, nullptr}},
-    {"zh", {"sh", "jh", nullptr}},     {"sh", {"zh", "ch", nullptr}},    {"jh", {"zh", "d", nullptr}},
-    {"ch", {"sh", "t", nullptr}},      {"m", {"n", nullptr, nullptr}},   {"n", {"m", "ni", nullptr}},
-    {"ni", {"n", nullptr, nullptr}},   {"l", {"lj", nullptr, nullptr}},  {"lj", {"l", nullptr, nullptr}},
-    {"r", {"h", nullptr, nullptr}},    {"h", {"r", nullptr, nullptr}},
+    {"a", {"an", nullptr}},       {"an", {"a", nullptr}},        {"e", {"eh", "en", "i", nullptr}},
+    {"eh", {"e", nullptr}},       {"en", {"e", nullptr}},        {"i", {"in", "j", nullptr}},
+    {"in", {"i", nullptr}},       {"o", {"oh", "on", "u", nullptr}}, {"oh", {"o", nullptr}},
+    {"on", {"o", nullptr}},       {"u", {"un", "w", nullptr}},   {"un", {"u", nullptr}},
+    {"j", {"i", nullptr}},        {"w", {"u", nullptr}},         {"b", {"p", nullptr}},
+    {"p", {"b", nullptr}},        {"d", {"t", nullptr}},         {"t", {"d", nullptr}},
+    {"g", {"k", nullptr}},        {"k", {"g", nullptr}},         {"v", {"f", nullptr}},
+    {"f", {"v", nullptr}},        {"z", {"s", nullptr}},         {"s", {"z", nullptr}},
+    {"zh", {"sh", "jh", "z", nullptr}}, {"sh", {"zh", "ch", "s", nullptr}}, {"jh", {"zh", "d", nullptr}},
+    {"ch", {"sh", "t", nullptr}}, {"m", {"n", nullptr}},         {"n", {"m", "ni", nullptr}},
+    {"ni", {"n", nullptr}},       {"l", {"lj", nullptr}},        {"lj", {"l", nullptr}},
+    {"r", {"h", nullptr}},        {"h", {"r", nullptr}},
 };
 
 const Related* related(const char* phone) {
@@ -42,32 +44,88 @@ bool diphone_name(const char* left, const char* right, char* out) {
   return n > 0 && n <= 9;
 }
 
-// Looks for a substitute for the diphone (left, right): first a related
-// phone on the left, then on the right, then on both.
+// The phones that stand in for `phone` in at most two steps, with the
+// number of steps: the phone itself first (0), then its related phones (1),
+// then theirs (2).
+struct Stand {
+  const char* phone;
+  int steps;
+};
+int stand_ins(const char* phone, Stand* out, int cap) {
+  int n = 0;
+  out[n++] = {phone, 0};
+  for (int level = 1; level <= 2; ++level)
+    for (int k = 0, end = n; k < end; ++k) {
+      if (out[k].steps != level - 1) continue;
+      const Related* r = related(out[k].phone);
+      for (int s = 0; r && s < 4 && r->substitutes[s] && n < cap; ++s) {
+        bool seen = false;
+        for (int q = 0; q < n; ++q) seen = seen || strcmp(out[q].phone, r->substitutes[s]) == 0;
+        if (!seen) out[n++] = {r->substitutes[s], level};
+      }
+    }
+  return n;
+}
+
+bool has_instances(const HostVoiceDb& db, const char* a, const char* b) {
+  char name[10];
+  if (!diphone_name(a, b, name)) return false;
+  const UnitIndexRecord* rec = voicedb_find(db, name);
+  if (!rec) return false;
+  uint32_t first, count;
+  voicedb_unit_instances(rec, &first, &count);
+  return count > 0;
+}
+
+// Looks for a substitute for the diphone (left, right): fewest steps of
+// change in all first, then the fewest on either side (a step on each side
+// before two on one), then a change on the left before one on the right.
 bool find_substitute(const HostVoiceDb& db, const char* left, const char* right, const char** sub_left,
                      const char** sub_right) {
-  char name[10];
-  const Related* rl = related(left);
-  const Related* rr = related(right);
-  auto usable = [&](const char* a, const char* b) {
-    if (!diphone_name(a, b, name)) return false;
-    const UnitIndexRecord* rec = voicedb_find(db, name);
-    if (!rec) return false;
-    uint32_t first, count;
-    voicedb_unit_instances(rec, &first, &count);
-    return count > 0;
-  };
-  if (rl)
-    for (const char* a : rl->substitutes)
-      if (a && usable(a, right)) return *sub_left = a, *sub_right = right, true;
-  if (rr)
-    for (const char* b : rr->substitutes)
-      if (b && usable(left, b)) return *sub_left = left, *sub_right = b, true;
-  if (rl && rr)
-    for (const char* a : rl->substitutes)
-      for (const char* b : rr->substitutes)
-        if (a && b && usable(a, b)) return *sub_left = a, *sub_right = b, true;
+  Stand ls[16], rs[16];
+  const int nl = stand_ins(left, ls, 16), nr = stand_ins(right, rs, 16);
+  static constexpr int kOrder[][2] = {{1, 0}, {0, 1}, {1, 1}, {2, 0}, {0, 2}, {2, 1}, {1, 2}, {2, 2}};
+  for (const auto& [sl, sr] : kOrder)
+    for (int i = 0; i < nl; ++i)
+      for (int k = 0; k < nr; ++k)
+        if (ls[i].steps == sl && rs[k].steps == sr && has_instances(db, ls[i].phone, rs[k].phone))
+          return *sub_left = ls[i].phone, *sub_right = rs[k].phone, true;
   return false;
+}
+
+// For a diphone that nothing stands in for: a unit that starts with
+// `left` and one that ends with `right`, whose halves are spliced at the
+// phone boundary.  Units with a pause on the other side are taken last,
+// units whose other phone stands in for the missing one first.
+bool find_splice(const HostVoiceDb& db, const char* left, const char* right, uint32_t* first_unit,
+                 uint32_t* second_unit, const char** first_name, const char** second_name) {
+  Stand ls[16], rs[16];
+  const int nl = stand_ins(left, ls, 16), nr = stand_ins(right, rs, 16);
+  int best_a = 99, best_b = 99;
+  for (uint32_t u = 0; u < db.database->unit_count; ++u) {
+    const char* name = db.database->unit_index[u].name;
+    const char* dash = strchr(name, '-');
+    if (!dash) continue;
+    uint32_t first, count;
+    voicedb_unit_instances(&db.database->unit_index[u], &first, &count);
+    if (count == 0) continue;
+    const std::string l(name, static_cast<size_t>(dash - name)), r(dash + 1);
+    auto rank = [](const std::string& other, const Stand* st, int n) {
+      if (other == "pau") return 50;
+      for (int k = 0; k < n; ++k)
+        if (other == st[k].phone) return st[k].steps;
+      return 10;
+    };
+    if (l == left) {
+      const int score = rank(r, rs, nr);
+      if (score < best_a) best_a = score, *first_unit = first, *first_name = name;
+    }
+    if (r == right) {
+      const int score = rank(l, ls, nl);
+      if (score < best_b) best_b = score, *second_unit = first, *second_name = name;
+    }
+  }
+  return best_a < 99 && best_b < 99;
 }
 
 int32_t position_of(const Candidate& c) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(c.left.host0)) - 1; }
@@ -93,6 +151,8 @@ SearchPlan* search_prepare(WaveSynth* ws, Voice* voice, DiphoneGraphFn graph_fn,
   plan->targets = targets;
   plan->target_cost = graph->target_cost;
   plan->db = &db;
+  plan->prosody = ProsodyControl{};
+  plan->stretch = 1.0;
 
   // The candidate of each position: the graph's own, or a substitute's.
   auto* chosen = static_cast<const Candidate**>(synth_block(ws, static_cast<int32_t>(sizeof(Candidate*)) * positions));
@@ -106,6 +166,9 @@ SearchPlan* search_prepare(WaveSynth* ws, Voice* voice, DiphoneGraphFn graph_fn,
   }
   auto* extra = static_cast<Candidate*>(synth_block(ws, static_cast<int32_t>(sizeof(Candidate)) * positions));
   auto* silence = static_cast<uint32_t*>(synth_block(ws, static_cast<int32_t>(sizeof(uint32_t)) * positions));
+  auto* splice_a = static_cast<uint32_t*>(synth_block(ws, static_cast<int32_t>(sizeof(uint32_t)) * positions));
+  auto* splice_b = static_cast<uint32_t*>(synth_block(ws, static_cast<int32_t>(sizeof(uint32_t)) * positions));
+  auto* spliced = static_cast<uint8_t*>(synth_block(ws, positions));
   for (int32_t p = 0; p < positions; ++p) {
     if (chosen[p]) continue;
     const char* left = targets[p].name;
@@ -123,6 +186,14 @@ SearchPlan* search_prepare(WaveSynth* ws, Voice* voice, DiphoneGraphFn graph_fn,
         if (notes) notes->push_back(std::string("diphone ") + left + "-" + right + " missing: using " + a + "-" + b);
       }
       candidate_graph_release(sub);
+    }
+    const char *name_a = nullptr, *name_b = nullptr;
+    if (!chosen[p] && find_splice(db, left, right, &splice_a[p], &splice_b[p], &name_a, &name_b)) {
+      spliced[p] = 1;
+      if (notes)
+        notes->push_back(std::string("diphone ") + left + "-" + right + " missing: splicing the first half of " +
+                         name_a + " and the second half of " + name_b);
+      continue;
     }
     if (!chosen[p]) {
       float ms = targets[p].measure / 2 + targets[p + 1].measure / 2;
@@ -152,6 +223,17 @@ SearchPlan* search_prepare(WaveSynth* ws, Voice* voice, DiphoneGraphFn graph_fn,
   plan->options = static_cast<SearchOption*>(synth_block(ws, static_cast<int32_t>(sizeof(SearchOption) * total)));
   for (int32_t p = 0; p < positions; ++p) {
     SearchOption* o = plan->options + plan->first[p];
+    if (spliced[p]) {
+      VoiceDbInstance a = voicedb_instance(db, splice_a[p]);
+      o->instance = splice_a[p];
+      o->splice = 1;
+      o->splice_instance = splice_b[p];
+      o->recording = a.recording;
+      o->position = a.position;
+      o->start = voicedb_edge(db, splice_a[p], 0);
+      o->end = voicedb_edge(db, splice_b[p], 1);
+      continue;
+    }
     if (!chosen[p]) {
       o->instance = kNoInstance;
       o->silence_samples = silence[p];

@@ -3,8 +3,11 @@
 //
 // Each diphone position (between targets i and i + 1) has a set of options:
 // the instances of its candidate's unit, or, when the voice has no unit for
-// the diphone, the instances of a substitute diphone (a related phone on one
-// or both sides), or as a last resort a short silence.  A path picks one
+// the diphone, the instances of a substitute diphone (a phone related in one
+// or two steps on one or both sides), or else a splice of the first half of
+// a unit that starts with the left phone and the second half of one that
+// ends with the right phone, or as a last resort a short silence.  Splices
+// and silences cost nothing in the search.  A path picks one
 // option per position; its cost is the sum of the target costs of its options
 // and of the join costs between neighbours, where units that were neighbours
 // in the same recording join at no cost.
@@ -19,13 +22,16 @@
 #include <vector>
 
 #include "core/contract.h"
+#include "host/prosody_control.h"
 #include "host/voicedb.h"
 
 constexpr uint32_t kNoInstance = 0xffffffffu;
 
 struct SearchOption {
-  const Candidate* candidate;  // null for a silence
-  uint32_t instance;           // kNoInstance for a silence
+  const Candidate* candidate;  // null for a silence or a splice
+  uint32_t instance;           // kNoInstance for a silence; a splice's first unit
+  uint32_t splice;             // 1: the first half of `instance`, then the second half of `splice_instance`
+  uint32_t splice_instance;
   uint32_t recording;
   uint32_t position;
   uint32_t silence_samples;  // length of a silence option
@@ -46,6 +52,14 @@ struct AudioPlacement {
   int32_t begin, exact_begin, exact_end, end;
 };
 
+// How the audio stage made the join in front of a unit: the normalised
+// correlation of the two waves it overlapped (0 when they did not overlap)
+// and the length of the overlap in samples.
+struct JoinReport {
+  float correlation;
+  int32_t overlap;
+};
+
 struct SearchPlan {
   int32_t positions;  // number of diphone positions (targets - 1)
   int32_t beam;       // states kept per position
@@ -60,6 +74,9 @@ struct SearchPlan {
   int32_t* path;         // chosen option per position
   uint64_t cost;         // cost of the chosen path
   AudioPlacement* placements;  // per position, set by the audio stage
+  JoinReport* joins;           // per position (the join in front of it), set by the audio stage
+  ProsodyControl prosody;      // rate, pitch and volume for the audio stage (neutral from search_prepare)
+  double stretch;              // output length over the joined units' length (1 from search_prepare)
 };
 
 // Joins at or above this cost are refused by the join functions; the search

@@ -10,7 +10,20 @@ namespace {
 struct Open {
   std::string name;
   std::string interpret_as, format, phonemes;
+  ProsodyControl prosody;
 };
+
+bool same(const ProsodyControl& a, const ProsodyControl& b) {
+  return a.rate == b.rate && a.pitch == b.pitch && a.pitch_range == b.pitch_range && a.volume == b.volume;
+}
+
+// A decimal number filling the whole text, or false.
+bool number(const std::string& text, double* out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  *out = strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size() && std::isfinite(*out);
+}
 
 class Parser {
  public:
@@ -147,7 +160,8 @@ class Parser {
     if (!out_->empty()) {
       SsmlPiece& last = out_->back();
       if (last.kind == SsmlPiece::kText && last.interpret_as == top.interpret_as &&
-          last.interpret_as_format == top.format && last.phonemes == top.phonemes && !in_hint_start_) {
+          last.interpret_as_format == top.format && last.phonemes == top.phonemes && same(last.prosody, top.prosody) &&
+          !in_hint_start_) {
         last.text += t;
         last.origin.insert(last.origin.end(), origin.begin(), origin.end());
         return;
@@ -160,6 +174,7 @@ class Parser {
     p.interpret_as = top.interpret_as;
     p.interpret_as_format = top.format;
     p.phonemes = top.phonemes;
+    p.prosody = top.prosody;
     out_->push_back(p);
   }
 
@@ -287,6 +302,15 @@ class Parser {
       next.phonemes = attr("ph");
       if (next.phonemes.empty()) return fail_at(at, "<phoneme> needs ph");
       in_hint_start_ = true;
+    } else if (tag == "prosody") {
+      for (auto [key, field] : {std::pair{"rate", &ProsodyControl::rate}, {"pitch", &ProsodyControl::pitch},
+                                {"range", &ProsodyControl::pitch_range}, {"volume", &ProsodyControl::volume}}) {
+        const std::string value = attr(key);
+        if (value.empty()) continue;
+        if (!ssml_prosody_factor(key, value, next.prosody.*field, &(next.prosody.*field))) {
+          if (warnings_) warnings_->push_back(std::string("prosody ") + key + " \"" + value + "\" is not understood; it is left as it was");
+        }
+      }
     } else if (tag != "speak") {
       if (warnings_) warnings_->push_back("element <" + tag + "> is not supported; its text is read as it is");
     }
@@ -350,4 +374,52 @@ bool ssml_parse(const std::string& document, std::vector<SsmlPiece>* out, std::s
   }
   Parser p(document, out, warnings);
   return p.run(error);
+}
+
+bool ssml_prosody_factor(const std::string& attribute, const std::string& value, double current, double* out) {
+  static const std::map<std::string, std::map<std::string, double>> kKeywords = {
+      {"rate", {{"x-slow", 0.5}, {"slow", 0.75}, {"medium", 1}, {"fast", 1.5}, {"x-fast", 2}, {"default", 1}}},
+      {"pitch", {{"x-low", 0.7}, {"low", 0.85}, {"medium", 1}, {"high", 1.2}, {"x-high", 1.4}, {"default", 1}}},
+      {"range", {{"x-low", 0.7}, {"low", 0.85}, {"medium", 1}, {"high", 1.2}, {"x-high", 1.4}, {"default", 1}}},
+      {"volume",
+       {{"silent", 0}, {"x-soft", 0.25}, {"soft", 0.5}, {"medium", 1}, {"loud", 1.5}, {"x-loud", 2}, {"default", 1}}},
+  };
+  auto words = kKeywords.find(attribute);
+  if (words == kKeywords.end() || value.empty()) return false;
+  auto word = words->second.find(value);
+  if (word != words->second.end()) {
+    *out = word->second;
+    return true;
+  }
+  const bool relative = value[0] == '+' || value[0] == '-';
+  auto ends_with = [&](const char* unit) {
+    const size_t n = strlen(unit);
+    return value.size() > n && value.compare(value.size() - n, n, unit) == 0;
+  };
+  double x;
+  if (ends_with("%")) {
+    if (!number(value.substr(0, value.size() - 1), &x)) return false;
+    *out = relative ? current * (1 + x / 100) : x / 100;
+  } else if (ends_with("st") && (attribute == "pitch" || attribute == "range")) {
+    if (!relative || !number(value.substr(0, value.size() - 2), &x)) return false;
+    *out = current * std::exp2(x / 12);
+  } else if (ends_with("dB") && attribute == "volume") {
+    if (!relative || !number(value.substr(0, value.size() - 2), &x)) return false;
+    *out = current * std::pow(10.0, x / 20);
+  } else if (!relative && number(value, &x)) {
+    *out = x;
+  } else {
+    return false;
+  }
+  if (*out < 0) *out = 0;
+  return true;
+}
+
+ProsodyControl ssml_prosody_on(const ProsodyControl& engine, const ProsodyControl& piece) {
+  ProsodyControl pc;
+  pc.rate = engine.rate * piece.rate;
+  pc.pitch = engine.pitch * piece.pitch;
+  pc.pitch_range = engine.pitch_range * piece.pitch_range;
+  pc.volume = engine.volume * piece.volume;
+  return pc;
 }

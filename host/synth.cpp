@@ -65,6 +65,18 @@ bool words_to_segments_with_phonemes(const SynthEngine& engine, Utterance* u, st
   return true;
 }
 
+double clamp(double v, double lo, double hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+// The controls within their ranges (a NaN counts as neutral).
+ProsodyControl clamped(const ProsodyControl& in) {
+  ProsodyControl pc;
+  if (in.rate == in.rate) pc.rate = clamp(in.rate, 0.25, 4.0);
+  if (in.pitch == in.pitch) pc.pitch = clamp(in.pitch, 0.5, 2.0);
+  if (in.pitch_range == in.pitch_range) pc.pitch_range = clamp(in.pitch_range, 0.0, 2.0);
+  if (in.volume == in.volume) pc.volume = clamp(in.volume, 0.0, 2.0);
+  return pc;
+}
+
 }  // namespace
 
 Utterance* synth_front_end(const SynthEngine& engine, const std::vector<TextRun>& runs,
@@ -135,8 +147,9 @@ Value* synth_state_new() { return value_new_object(kTypeWaveSynth, heap_alloc(si
 WaveSynth* synth_state(Value* state) { return static_cast<WaveSynth*>(value_object(state, kTypeWaveSynth)); }
 
 bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targets, int32_t count,
-                   std::vector<std::string>* notes, std::string* error, SynthTimes* times) {
+                   std::vector<std::string>* notes, std::string* error, SynthTimes* times, SearchPlan** plan_out) {
   WaveSynth* ws = synth_state(state);
+  if (plan_out) *plan_out = nullptr;
   if (count < 2) {
     auto* wave = static_cast<Wave*>(heap_alloc(sizeof(Wave)));
     wave->sample_rate = static_cast<int32_t>(engine.db.sample_rate);
@@ -148,9 +161,35 @@ bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targe
     return false;
   }
   double t0 = now_seconds();
+  const ProsodyControl pc = clamped(engine.prosody);
+  double stretch = 1.0, natural = 0;
+  float* own_measures = nullptr;  // the targets' durations at the voice's own rate
+  if (pc.rate != 1.0) {
+    // Another rate: the length of the units chosen at the voice's own rate,
+    // then a search for the faster or slower durations, whose units are
+    // stretched to that length over the rate.
+    SearchPlan* own = search_prepare(ws, engine.voice, engine.graph_fn, engine.db, targets, count, engine.beam, nullptr);
+    search_run(own);
+    natural = audio_path_length(*own);
+    candidate_graph_release(ws->graph);
+    ws->graph = nullptr;
+    own_measures = static_cast<float*>(synth_block(ws, static_cast<int32_t>(sizeof(float)) * count));
+    for (int32_t i = 0; i < count; ++i) {
+      own_measures[i] = targets[i].measure;
+      targets[i].measure = static_cast<float>(targets[i].measure / pc.rate);
+    }
+  }
   SearchPlan* plan =
       search_prepare(ws, engine.voice, engine.graph_fn, engine.db, targets, count, engine.beam, notes);
   search_run(plan);
+  if (pc.rate != 1.0) {
+    for (int32_t i = 0; i < count; ++i) targets[i].measure = own_measures[i];
+    const double chosen = audio_path_length(*plan);
+    if (chosen > 0) stretch = natural / pc.rate / chosen;
+  }
+  plan->prosody = pc;
+  plan->stretch = stretch;
+  if (plan_out) *plan_out = plan;
   double t1 = now_seconds();
   bool ok = audio_open_decoder(ws, engine.db, error) && audio_render(ws, plan, error);
   double t2 = now_seconds();
@@ -162,7 +201,7 @@ bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targe
 }
 
 bool synth_utterance(const SynthEngine& engine, Value* state, Utterance* utterance, std::vector<std::string>* notes,
-                     std::string* error, SynthTimes* times) {
+                     std::string* error, SynthTimes* times, SearchPlan** plan) {
   WaveSynth* ws = synth_state(state);
   const int32_t count = targets_count(utterance);
   SegmentTarget* targets = nullptr;
@@ -171,5 +210,5 @@ bool synth_utterance(const SynthEngine& engine, Value* state, Utterance* utteran
     targets_fill(utterance, targets, count);
     voicedb_share_texts(engine.db, targets, count);
   }
-  return synth_targets(engine, state, targets, count, notes, error, times);
+  return synth_targets(engine, state, targets, count, notes, error, times, plan);
 }

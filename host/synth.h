@@ -38,15 +38,19 @@ bool synth_engine_open(SynthEngine* engine, Voice* voice, std::string* error);
 Value* synth_state_new();
 WaveSynth* synth_state(Value* state);
 
+struct SearchPlan;
+
 // Back end: chooses units for `targets` and renders them into the state's
 // wave.  Fewer than two targets give an empty wave.  Substitutions for
-// missing diphones are reported in `notes`.
+// missing diphones are reported in `notes`.  `plan`, when given, receives
+// the search's plan (owned by the state; null for fewer than two targets).
 bool synth_targets(const SynthEngine& engine, Value* state, SegmentTarget* targets, int32_t count,
-                   std::vector<std::string>* notes, std::string* error, SynthTimes* times);
+                   std::vector<std::string>* notes, std::string* error, SynthTimes* times,
+                   SearchPlan** plan = nullptr);
 
 // Back end for an utterance that has its Segment relation with `end` times.
 bool synth_utterance(const SynthEngine& engine, Value* state, Utterance* utterance, std::vector<std::string>* notes,
-                     std::string* error, SynthTimes* times);
+                     std::string* error, SynthTimes* times, SearchPlan** plan = nullptr);
 
 // Markup hints for a run of tokens.
 struct TokenHints {

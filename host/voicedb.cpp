@@ -6,7 +6,7 @@
 namespace {
 
 constexpr uint32_t kHostMagic = 0x48564c53;  // "SLVH"
-constexpr uint32_t kLayoutVersion = 1;
+constexpr uint32_t kLayoutVersion = 2;  // the newest; 1 is read too
 constexpr uint32_t kHeaderSize = 64;
 constexpr uint32_t kInstanceSize = 24;
 constexpr uint32_t kBlockSize = 80;
@@ -51,8 +51,9 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
   const uint8_t* s0 = file->section_0;
   const uint32_t s0_size = file->section_0_size;
   if (s0_size < kHeaderSize || le32(s0) != kHostMagic) return fail(error, "has no host header (section 0)");
-  if (le32(s0 + 4) != kLayoutVersion)
-    return fail(error, "has layout version " + std::to_string(le32(s0 + 4)) + ", not 1");
+  const uint32_t version = le32(s0 + 4);
+  if (version < 1 || version > kLayoutVersion)
+    return fail(error, "has layout version " + std::to_string(version) + ", not 1 or 2");
   const uint32_t count = le32(s0 + 8);
   if (le32(s0 + 12) != kInstanceSize || le32(s0 + 16) != kBlockSize || le32(s0 + 20) != kEdgeSize)
     return fail(error, "has records of unexpected sizes");
@@ -64,6 +65,15 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
       span[5].size / (2 * kEdgeSize) < count)
     return fail(error, "has fewer records than instances");
 
+  const uint8_t* marks = nullptr;
+  uint32_t mark_count = 0;
+  if (version >= 2) {
+    const uint64_t at = le32(s0 + 40);
+    mark_count = le32(s0 + 44);
+    if (at < kHeaderSize + string_size || at + 2 * static_cast<uint64_t>(mark_count) > s0_size)
+      return fail(error, "has a pitch mark table outside section 0");
+    marks = s0 + at;
+  }
   const uint8_t* instances = database->section_3;
   const uint8_t* blocks = database->section_4;
   const uint8_t* edges = database->section_5;
@@ -74,6 +84,13 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
     const uint8_t* r = instances + static_cast<uint64_t>(i) * kInstanceSize;
     if (static_cast<uint64_t>(le32(r)) + le32(r + 4) > audio_size)
       return fail(error, "has unit audio outside its section (instance " + std::to_string(i) + ")");
+    if (version >= 2) {
+      const uint64_t first = le32(r + 16), n = le32(r + 20);
+      if (first + n > mark_count) return fail(error, "has pitch marks outside its table (instance " + std::to_string(i) + ")");
+      for (uint64_t k = 1; k < n; ++k)
+        if (le16(marks + 2 * (first + k)) <= le16(marks + 2 * (first + k - 1)))
+          return fail(error, "has pitch marks out of order (instance " + std::to_string(i) + ")");
+    }
     for (int side = 0; side < 2; ++side) {
       const uint8_t* b = blocks + (2 * static_cast<uint64_t>(i) + side) * kBlockSize;
       for (int s = 0; s < 13; ++s)
@@ -106,6 +123,8 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
       if (end < last) return fail(error, "has decreasing frame ends" + which);
       last = end;
     }
+    if (version >= 2 && le32(r + 20) > 0 && le16(marks + 2 * (static_cast<uint64_t>(le32(r + 16)) + le32(r + 20) - 1)) >= last)
+      return fail(error, "has a pitch mark beyond its unit's samples" + which);
     const uint64_t need = codec == 2 ? 2 * static_cast<uint64_t>(last) : codec == 8 ? (last ? 5 : 0) : 10;
     if (size < table + need) return fail(error, "has a short audio record" + which);
   }
@@ -121,6 +140,8 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
   db->recording_count = recordings;
   db->sample_rate = file->sample_rate;
   db->codec_type = codec;
+  db->marks = marks;
+  db->mark_count = mark_count;
   for (uint32_t at = 0; at < string_size; at += static_cast<uint32_t>(strlen(reinterpret_cast<const char*>(strings + at))) + 1)
     db->texts.push_back(reinterpret_cast<const char*>(strings + at));
   std::sort(db->texts.begin(), db->texts.end(), [](const char* a, const char* b) { return strcmp(a, b) < 0; });
@@ -152,6 +173,14 @@ void voicedb_unit_instances(const UnitIndexRecord* unit, uint32_t* first, uint32
 VoiceDbInstance voicedb_instance(const HostVoiceDb& db, uint32_t instance) {
   const uint8_t* r = db.instances + static_cast<uint64_t>(instance) * kInstanceSize;
   return {db.audio + le32(r), le32(r + 4), le32(r + 8), le32(r + 12)};
+}
+
+const uint8_t* voicedb_pitch_marks(const HostVoiceDb& db, uint32_t instance, uint32_t* count) {
+  *count = 0;
+  if (!db.marks) return nullptr;
+  const uint8_t* r = db.instances + static_cast<uint64_t>(instance) * kInstanceSize;
+  *count = le32(r + 20);
+  return db.marks + 2 * static_cast<uint64_t>(le32(r + 16));
 }
 
 void voicedb_unit_block(const HostVoiceDb& db, uint32_t instance, int side, SegmentTarget* out) {

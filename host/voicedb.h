@@ -1,5 +1,5 @@
-// The host's view of a voice database (layout version 1 of
-// docs/voice-database.md): the parts that the module maps and passes on.
+// The host's view of a voice database (layout versions 1 and 2 of
+// docs/voice-database.md; version 1 has no pitch marks): the parts that the module maps and passes on.
 // The file is untrusted, so voicedb_open checks every count, offset and
 // string once; afterwards the accessors read without checks.
 #pragma once
@@ -29,6 +29,8 @@ struct HostVoiceDb {
   uint32_t recording_count = 0;
   uint32_t sample_rate = 0;
   uint32_t codec_type = 0;
+  const uint8_t* marks = nullptr;  // pitch mark table (u16 each), null in version 1
+  uint32_t mark_count = 0;
   // The table's strings in byte order, to find a target's text in it.
   std::vector<const char*> texts;
 };
@@ -51,6 +53,11 @@ const UnitIndexRecord* voicedb_find(const HostVoiceDb& db, const char* name);
 void voicedb_unit_instances(const UnitIndexRecord* unit, uint32_t* first, uint32_t* count);
 
 VoiceDbInstance voicedb_instance(const HostVoiceDb& db, uint32_t instance);
+
+// The pitch marks of an instance: `*count` little-endian u16 sample numbers
+// from the start of its audio (left context included), rising; none for a
+// version 1 database or an unvoiced unit.
+const uint8_t* voicedb_pitch_marks(const HostVoiceDb& db, uint32_t instance, uint32_t* count);
 // Side 0 is the left phone, 1 the right one.  Strings point into the
 // database's string table.
 void voicedb_unit_block(const HostVoiceDb& db, uint32_t instance, int side, SegmentTarget* out);

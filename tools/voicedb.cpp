@@ -255,7 +255,7 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
                    [&](size_t a, size_t b) { return name_less(recipe.units[a].diphone, recipe.units[b].diphone); });
 
   StringTable strings;
-  Bytes instances, blocks, edges, audio;
+  Bytes instances, blocks, edges, audio, marks;
   std::vector<Record> records;
   Bytes setup;
   uint32_t recordings = 0;
@@ -365,8 +365,15 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
     put32(instances, static_cast<uint32_t>(r.bytes.size()));
     put32(instances, u.recording);
     put32(instances, u.position);
-    put32(instances, 0);
-    put32(instances, 0);
+    put32(instances, static_cast<uint32_t>(marks.size() / 2));
+    put32(instances, static_cast<uint32_t>(u.pitch_marks.size()));
+    for (uint16_t m : u.pitch_marks) {
+      if (m >= total) {
+        *error = "unit " + u.diphone + ": a pitch mark lies outside its samples";
+        return false;
+      }
+      put16(marks, m);
+    }
     r.offset_at += audio.size();
     audio.insert(audio.end(), r.bytes.begin(), r.bytes.end());
     put_block(blocks, u.left, strings);
@@ -391,8 +398,13 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
   put32(s0, recordings);
   put32(s0, 0);  // packet store offset, set below
   put32(s0, static_cast<uint32_t>(store.size()));
+  put32(s0, 0);  // pitch mark table offset, set below
+  put32(s0, static_cast<uint32_t>(marks.size() / 2));
   s0.resize(kHeaderSize, 0);
   s0.insert(s0.end(), strings.bytes().begin(), strings.bytes().end());
+  while (s0.size() % 2) s0.push_back(0);
+  set32(s0, 40, static_cast<uint32_t>(s0.size()));
+  s0.insert(s0.end(), marks.begin(), marks.end());
 
   parts.section_0 = s0;
   parts.codec_setup = setup;

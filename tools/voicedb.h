@@ -1,4 +1,4 @@
-// Writes a complete voice database (layout version 1 of
+// Writes a complete voice database (layout version 2 of
 // docs/voice-database.md): the unit index with each diphone's instances, the
 // host header with its string table, the instance table, the unit blocks for
 // the target cost, the join edges and the unit audio in one of the four
@@ -11,7 +11,7 @@
 
 #include "core/contract.h"
 
-constexpr uint32_t kVoiceDbLayoutVersion = 1;
+constexpr uint32_t kVoiceDbLayoutVersion = 2;
 
 // One recorded diphone instance.
 struct VoiceDbUnit {
@@ -32,6 +32,9 @@ struct VoiceDbUnit {
   uint32_t boundary = 0;
   uint32_t pad_right = 0;
   std::vector<int16_t> samples;  // codecs 2, 8 and 12: all of them
+  // Glottal epochs in voiced stretches, rising sample numbers counted like
+  // `samples` (from the start of the left context).
+  std::vector<uint16_t> pitch_marks;
   // Codec 14: the SILK packets that decode to the samples above, and how
   // many decoded samples to drop at the start.
   std::vector<std::vector<uint8_t>> packets;

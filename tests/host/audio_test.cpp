@@ -138,6 +138,96 @@ TEST_P(Codings, UnitsComeOutSampleExactOutsideTheCrossfades) {
 
 INSTANTIATE_TEST_SUITE_P(AllFour, Codings, testing::Values(2u, 8u, 12u, 14u));
 
+// A voiced unit: pulses of a damped 800 Hz resonance every `period`
+// samples from `phase` on, with its pitch marks on the pulses' peaks.
+VoiceDbUnit pulse_unit(const char* l, const char* r, uint32_t recording, int period, int phase) {
+  VoiceDbUnit u = enginetest::unit(l, r, recording, 0, 80, 80, 1600);
+  u.pad_left = u.pad_right = 200;
+  u.boundary = 800;
+  u.samples.assign(2000, 0);
+  u.pitch_marks.clear();
+  for (int p = phase; p < 2000; p += period) {
+    for (int i = p; i < 2000 && i < p + period; ++i)
+      u.samples[static_cast<size_t>(i)] = static_cast<int16_t>(
+          12000 * std::exp(-(i - p) / 25.0) * std::sin(2 * M_PI * 800 * (i - p + 2) / 16000.0));
+    if (p + 3 < 2000) u.pitch_marks.push_back(static_cast<uint16_t>(p + 3));
+  }
+  return u;
+}
+
+// The peaks of the pulses: maxima over half the loudest, 60 samples apart
+// at least.
+std::vector<int32_t> pulses(const Wave* w) {
+  int16_t top = 0;
+  for (int32_t i = 0; i < w->num_samples; ++i) top = std::max(top, w->samples[i]);
+  std::vector<int32_t> at;
+  for (int32_t i = 1; i + 1 < w->num_samples; ++i)
+    if (w->samples[i] > top / 2 && w->samples[i] >= w->samples[i - 1] && w->samples[i] > w->samples[i + 1] &&
+        (at.empty() || i - at.back() >= 60))
+      at.push_back(i);
+  return at;
+}
+
+double median_spacing(const std::vector<int32_t>& at) {
+  std::vector<int32_t> d;
+  for (size_t k = 1; k < at.size(); ++k) d.push_back(at[k] - at[k - 1]);
+  std::sort(d.begin(), d.end());
+  return d.empty() ? 0 : d[d.size() / 2];
+}
+
+TEST(Audio, VoicedUnitsJoinInStepAndFollowRatePitchAndVolume) {
+  testutil::TempDir dir;
+  VoiceDbSpec recipe = enginetest::recipe();
+  // Two recordings at 160 and 145 Hz whose pulses fall at other phases of
+  // the cut points.
+  recipe.units = {pulse_unit("a", "t", 0, 100, 17), pulse_unit("t", "o", 1, 110, 61)};
+  TestVoice v(dir.path());
+  ASSERT_TRUE(v.open(recipe));
+  auto speak = [&](const ProsodyControl& pc, SearchPlan** plan, Value* state) {
+    std::vector<SegmentTarget> targets = enginetest::targets({"a", "t", "o"});
+    SynthEngine engine = v.engine();
+    engine.prosody = pc;
+    std::string error;
+    EXPECT_TRUE(synth_targets(engine, state, targets.data(), 3, nullptr, &error, nullptr, plan)) << error;
+    return synth_state(state)->wave;
+  };
+  Value* plain_state = synth_state_new();
+  SearchPlan* plan = nullptr;
+  const Wave* plain = speak(ProsodyControl{}, &plan, plain_state);
+  ASSERT_TRUE(plan);
+  // The join overlaps the two units with their pulses on each other, and
+  // no pulse is doubled or dropped across it.
+  EXPECT_GT(plan->joins[1].correlation, 0.9f);
+  const std::vector<int32_t> base = pulses(plain);
+  for (size_t k = 1; k < base.size(); ++k) {
+    EXPECT_GE(base[k] - base[k - 1], 90) << base[k];
+    EXPECT_LE(base[k] - base[k - 1], 120) << base[k];
+  }
+  int16_t loudest = 0;
+  for (int32_t i = 0; i < plain->num_samples; ++i) loudest = std::max<int16_t>(loudest, std::abs(plain->samples[i]));
+
+  struct Case {
+    ProsodyControl pc;
+    double length, spacing, level;  // ratios to the plain speech
+  };
+  for (const Case& c : {Case{{2.0, 1, 1, 1}, 0.5, 1, 1}, Case{{0.5, 1, 1, 1}, 2, 1, 1},
+                        Case{{1, 1.2, 1, 1}, 1, 1 / 1.2, 1}, Case{{1, 0.8, 1, 1}, 1, 1 / 0.8, 1},
+                        Case{{1, 1, 1, 0.5}, 1, 1, 0.5}}) {
+    Value* state = synth_state_new();
+    const Wave* w = speak(c.pc, nullptr, state);
+    const std::string what = "rate " + std::to_string(c.pc.rate) + " pitch " + std::to_string(c.pc.pitch) +
+                             " volume " + std::to_string(c.pc.volume);
+    EXPECT_NEAR(w->num_samples, c.length * plain->num_samples, 0.03 * c.length * plain->num_samples) << what;
+    EXPECT_NEAR(median_spacing(pulses(w)), c.spacing * median_spacing(base), 0.03 * c.spacing * median_spacing(base))
+        << what;
+    int16_t top = 0;
+    for (int32_t i = 0; i < w->num_samples; ++i) top = std::max<int16_t>(top, std::abs(w->samples[i]));
+    EXPECT_NEAR(top, c.level * loudest, 0.1 * c.level * loudest) << what;
+    value_release(state);
+  }
+  value_release(plain_state);
+}
+
 TEST(Audio, UnitsWithoutContextJoinWithoutCrossfade) {
   testutil::TempDir dir;
   VoiceDbSpec recipe = enginetest::recipe();

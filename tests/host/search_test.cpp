@@ -172,38 +172,47 @@ TEST(Search, TheBeamChangesTheResultOnlyWhenTheBestPathLeavesIt) {
   }
 }
 
-TEST(Search, MissingDiphonesTakeARelatedPhoneOrASilence) {
+TEST(Search, MissingDiphonesTakeARelatedPhoneAChainASpliceOrASilence) {
   testutil::TempDir dir;
   VoiceDbSpec recipe = enginetest::recipe();
-  recipe.units = {enginetest::unit("a", "t", 0, 0), enginetest::unit("t", "eh", 0, 1)};
+  recipe.units = {enginetest::unit("a", "t", 0, 0), enginetest::unit("t", "eh", 0, 1), enginetest::unit("e", "s", 1, 0),
+                  enginetest::unit("zh", "a", 2, 0), enginetest::unit("o", "m", 3, 0)};
   TestVoice v(dir.path());
   ASSERT_TRUE(v.open(recipe));
-  // t-e is missing (t-eh stands in); e-m and its relatives are missing.
-  std::vector<SegmentTarget> targets = enginetest::targets({"a", "t", "e", "m"});
+  // t-e: one step (t-eh); e-zh: two steps (zh, sh, s); zh-m: nothing stands
+  // in, the halves of zh-a and o-m are spliced; m-u: only a silence.
+  std::vector<SegmentTarget> targets = enginetest::targets({"a", "t", "e", "zh", "m", "u"});
   std::vector<std::string> notes;
   Value* state = synth_state_new();
   SearchPlan* plan = search(v, state, targets, 50, &notes);
-  ASSERT_EQ(notes.size(), 2u);
-  EXPECT_EQ(notes[0], "diphone t-e missing: using t-eh");
-  EXPECT_EQ(notes[1], "diphone e-m missing: using 80 ms of silence");
+  const std::vector<std::string> want = {
+      "diphone t-e missing: using t-eh", "diphone e-zh missing: using e-s",
+      "diphone zh-m missing: splicing the first half of zh-a and the second half of o-m",
+      "diphone m-u missing: using 80 ms of silence"};
+  EXPECT_EQ(notes, want);
   const SearchOption& sub = plan->options[plan->path[1]];
   ASSERT_NE(sub.candidate, nullptr);
   EXPECT_STREQ(sub.candidate->unit->name, "t-eh");
-  const SearchOption& gap = plan->options[plan->path[2]];
+  const SearchOption& gap = plan->options[plan->path[4]];
   EXPECT_EQ(gap.instance, kNoInstance);
   EXPECT_EQ(gap.silence_samples, 1280u);
   value_release(state);
 
-  // The whole text still speaks: the wave holds the units and the silence.
+  // The whole text still speaks: the units, the splice of two halves and
+  // the silence.
   std::string error;
   state = synth_state_new();
-  ASSERT_TRUE(synth_targets(v.engine(), state, targets.data(), 4, nullptr, &error, nullptr)) << error;
+  ASSERT_TRUE(synth_targets(v.engine(), state, targets.data(), 6, nullptr, &error, nullptr, &plan)) << error;
   const Wave* wave = synth_state(state)->wave;
-  EXPECT_EQ(wave->num_samples, 800 + 800 + 1280);
-  int loud = 0;
-  for (int32_t i = 0; i < 1600; ++i) loud += std::abs(wave->samples[i]) > 1000;
-  EXPECT_GT(loud, 400);
-  for (int32_t i = 1600 + 40; i < wave->num_samples; ++i) ASSERT_EQ(wave->samples[i], 0) << i;
+  ASSERT_EQ(wave->num_samples, 4 * 800 + 1280);
+  const AudioPlacement& at = plan->placements[3];
+  const VoiceDbUnit &first = recipe.units[3], &second = recipe.units[4];
+  for (int32_t x = at.exact_begin; x < at.exact_end; ++x) {
+    const int32_t k = x - at.begin;
+    const int16_t want_sample = k < 400 - 40 ? first.samples[80 + k] : k >= 400 + 40 ? second.samples[80 + k] : wave->samples[x];
+    ASSERT_EQ(wave->samples[x], want_sample) << x;
+  }
+  for (int32_t i = 4 * 800 + 40; i < wave->num_samples; ++i) ASSERT_EQ(wave->samples[i], 0) << i;
   value_release(state);
 }
 

@@ -1,4 +1,4 @@
-// The SSML subset: pieces, hints, breaks, entities and malformed markup.
+// The SSML subset: pieces, hints, breaks, prosody, entities and malformed markup.
 #include <gtest/gtest.h>
 
 #include "host/ssml.h"
@@ -127,6 +127,56 @@ TEST(Ssml, BreakTimesAndStrengths) {
   EXPECT_EQ(ssml_strength_ms("x-weak"), 100);
   EXPECT_EQ(ssml_strength_ms("x-strong"), 1000);
   EXPECT_EQ(ssml_strength_ms("Medium"), -1);
+}
+
+TEST(Ssml, ProsodyValues) {
+  struct Case {
+    const char* attribute;
+    const char* value;
+    double current, want;  // want < 0: refused
+  };
+  const Case cases[] = {
+      {"rate", "x-slow", 2, 0.5},     {"rate", "x-fast", 1, 2},        {"rate", "150%", 2, 1.5},
+      {"rate", "+50%", 2, 3},         {"rate", "-25%", 2, 1.5},        {"rate", "0.8", 2, 0.8},
+      {"pitch", "x-high", 1, 1.4},    {"pitch", "+12st", 0.9, 1.8},    {"pitch", "-20%", 1, 0.8},
+      {"range", "low", 1, 0.85},      {"volume", "silent", 1, 0},      {"volume", "+6dB", 0.5, 0.9976},
+      {"volume", "-150%", 1, 0},      {"volume", "x-loud", 1, 2},      {"pitch", "120Hz", 1, -1},
+      {"rate", "+2st", 1, -1},        {"volume", "loudest", 1, -1},    {"pitch", "%", 1, -1},
+      {"rate", "12st", 1, -1},
+  };
+  for (const Case& c : cases) {
+    double got = -1;
+    const bool ok = ssml_prosody_factor(c.attribute, c.value, c.current, &got);
+    EXPECT_EQ(ok, c.want >= 0) << c.attribute << "=" << c.value;
+    if (ok && c.want >= 0) {
+      EXPECT_NEAR(got, c.want, 1e-3) << c.attribute << "=" << c.value;
+    }
+  }
+}
+
+TEST(Ssml, ProsodyElementsNestAndEndWithTheirText) {
+  std::vector<SsmlPiece> p;
+  std::string error;
+  std::vector<std::string> warnings;
+  ASSERT_TRUE(ssml_parse("<speak>um <prosody rate=\"fast\" volume=\"soft\">dois <prosody rate=\"+20%\" pitch=\"100Hz\">"
+                         "tres</prosody> quatro</prosody> cinco</speak>",
+                         &p, &error, &warnings))
+      << error;
+  ASSERT_EQ(p.size(), 6u);
+  const double rates[] = {1, 1.5, 1.8, 1.5, 1};
+  const double volumes[] = {1, 0.5, 0.5, 0.5, 1};
+  for (size_t k = 0; k < 5; ++k) {
+    EXPECT_NEAR(p[k].prosody.rate, rates[k], 1e-9) << p[k].text;
+    EXPECT_NEAR(p[k].prosody.volume, volumes[k], 1e-9) << p[k].text;
+    EXPECT_EQ(p[k].prosody.pitch, 1.0) << p[k].text;
+  }
+  EXPECT_EQ(p[2].text, "tres");
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0], "prosody pitch \"100Hz\" is not understood; it is left as it was");
+  const ProsodyControl on = ssml_prosody_on(ProsodyControl{2.0, 1.1, 1, 0.5}, p[2].prosody);
+  EXPECT_NEAR(on.rate, 3.6, 1e-9);
+  EXPECT_NEAR(on.pitch, 1.1, 1e-9);
+  EXPECT_NEAR(on.volume, 0.25, 1e-9);
 }
 
 }  // namespace

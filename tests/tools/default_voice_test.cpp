@@ -143,4 +143,29 @@ TEST(DefaultVoice, SentencesSoundPlausibleWithoutListening) {
   }
 }
 
+// The default voice's recipe is reproducible: recording a small script with
+// espeak-ng and building it twice, in other folders and processes, gives the
+// same database bytes.
+TEST(DefaultVoice, BuildingTwiceGivesTheSameBytes) {
+  if (!std::filesystem::exists(kBin + "/selvana-espeak-record"))
+    GTEST_SKIP() << "selvana-espeak-record was not built (espeak-ng's library is missing)";
+  testutil::TempDir dir;
+  {
+    std::ofstream script(dir.file("script.txt"));
+    script << "A casa amarela fica perto da praia.\nVocê já ouviu o barulho do trem?\n"
+              "Os meninos jogam bola, e as meninas cantam.\n";
+  }
+  std::vector<uint8_t> built[2];
+  for (int k = 0; k < 2; ++k) {
+    const std::string rec = dir.file("rec" + std::to_string(k)), voice = dir.file("voice" + std::to_string(k));
+    const std::string cmd = "cd '" + dir.path() + "' && '" + kBin + "/selvana-espeak-record' '" + dir.file("script.txt") +
+                            "' '" + rec + "' > /dev/null && '" + kBin + "/selvana-voicebuild' '" + rec + "' '" + voice +
+                            "' > /dev/null";
+    ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
+    built[k] = file_bytes(voice + "/vox_pt_br_selvana/2718093645/vox_pt_br_selvana22v");
+    ASSERT_GT(built[k].size(), 10000u);
+  }
+  EXPECT_TRUE(built[0] == built[1]) << "the two builds differ";
+}
+
 }  // namespace

@@ -247,7 +247,7 @@ TEST_F(VoiceBuildFixture, UnitsComeFromTheRightRecordingsAndPositions) {
   const long mid3 = std::lround(0.5 * (l[3].start + l[3].end) * kRate);
   EXPECT_EQ(u.core_length, static_cast<uint32_t>(mid3 - mid2));
   EXPECT_EQ(u.boundary, static_cast<uint32_t>(std::lround(l[2].end * kRate) - mid2));
-  EXPECT_EQ(u.pad_left, 80u);
+  EXPECT_EQ(u.pad_left, 192u);  // 12 ms
   EXPECT_EQ(u.samples.size(), u.pad_left + u.core_length + u.pad_right);
   EXPECT_EQ(u.samples[u.pad_left], recs[0].audio.samples[static_cast<size_t>(mid2)]);
   EXPECT_STREQ(u.left.name, l[2].phone.c_str());
@@ -263,6 +263,11 @@ TEST_F(VoiceBuildFixture, UnitsComeFromTheRightRecordingsAndPositions) {
   EXPECT_EQ(u.start_edge.edge_c, 0);
   EXPECT_GE(u.start_edge.coef[0], 99);
   EXPECT_LT(u.start_edge.coef[15], 50);
+  // Its pitch marks in the left phone lie one period apart.
+  size_t in_left = 0;
+  for (size_t k = 1; k < u.pitch_marks.size() && u.pitch_marks[k] < u.pad_left + u.boundary - kRate / hz; ++k, ++in_left)
+    EXPECT_NEAR(u.pitch_marks[k] - u.pitch_marks[k - 1], kRate / hz, 1.5) << k;
+  EXPECT_GE(in_left, 3u);
   // The pause at the start of a recording is digital silence: unvoiced, at
   // the lowest level, with a flat shape.
   const JoinEdge& quiet = recipe.units[0].start_edge;

@@ -55,6 +55,7 @@ VoiceDbUnit small_unit(const char* diphone, uint32_t recording, uint32_t positio
   u.boundary = 4;
   u.pad_right = 1;
   for (int i = 0; i < 9; ++i) u.samples.push_back(static_cast<int16_t>(-1000 * i + position));
+  u.pitch_marks = {1, static_cast<uint16_t>(5 + position % 3)};
   return u;
 }
 
@@ -158,6 +159,18 @@ TEST(VoiceDb, EveryFieldRoundTripsThroughTheHostReader) {
   EXPECT_EQ(end.coef[15], 150);
   EXPECT_EQ(end.reserved[0], 7);
   EXPECT_EQ(memcmp(&end, &recipe.units[0].end_edge, sizeof end), 0);
+
+  // Pitch marks of the instance from recording 4, position 0; a version 1
+  // file (the same bytes, older version) has none.
+  uint32_t n = 0;
+  const uint8_t* marks = voicedb_pitch_marks(db, 0, &n);
+  ASSERT_EQ(n, 2u);
+  EXPECT_EQ(marks[0] | marks[1] << 8, 1);
+  EXPECT_EQ(marks[2] | marks[3] << 8, 5);
+  m.put(m.u32(48) + 4, 1);
+  ASSERT_TRUE(voicedb_open(&m.db, &db, &error)) << error;
+  EXPECT_EQ(voicedb_pitch_marks(db, 0, &n), nullptr);
+  EXPECT_EQ(n, 0u);
 }
 
 TEST(VoiceDb, TargetsShareTheTableTextsTheyHave) {
@@ -282,7 +295,19 @@ TEST(VoiceDb, TheReaderRejectsDamagedFiles) {
   const uint32_t s0 = Mapped(good).u32(48);
   EXPECT_EQ(reject("magic", [&](Mapped& m) { m.bytes[s0] = 'X'; }),
             "the voice database has no host header (section 0)");
-  EXPECT_EQ(reject("version", [&](Mapped& m) { m.put(s0 + 4, 2); }), "the voice database has layout version 2, not 1");
+  EXPECT_EQ(reject("version", [&](Mapped& m) { m.put(s0 + 4, 3); }), "the voice database has layout version 3, not 1 or 2");
+  // Pitch marks (version 2): the table, each instance's range, their order
+  // and their place inside the unit's samples.
+  const uint32_t inst1 = Mapped(good).u32(72) + 24;
+  EXPECT_EQ(reject("mark table", [&](Mapped& m) { m.put(s0 + 44, 1u << 20); }),
+            "the voice database has a pitch mark table outside section 0");
+  EXPECT_EQ(reject("mark range", [&](Mapped& m) { m.put(inst1 + 16, 3); }),
+            "the voice database has pitch marks outside its table (instance 1)");
+  const uint32_t marks = s0 + Mapped(good).u32(s0 + 40);
+  EXPECT_EQ(reject("mark order", [&](Mapped& m) { m.bytes[marks + 6] = 0; }),
+            "the voice database has pitch marks out of order (instance 1)");
+  EXPECT_EQ(reject("mark place", [&](Mapped& m) { m.bytes[marks + 2] = 9; }),
+            "the voice database has a pitch mark beyond its unit's samples (instance 0)");
   EXPECT_EQ(reject("sizes", [&](Mapped& m) { m.put(s0 + 16, 81); }),
             "the voice database has records of unexpected sizes");
   EXPECT_EQ(reject("count", [&](Mapped& m) { m.put(s0 + 8, 3); }),

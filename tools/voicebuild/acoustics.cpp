@@ -49,6 +49,17 @@ T clamp_round(double v, double lo, double hi) {
 
 }  // namespace
 
+void set_edge_pitch(JoinEdge* e, float f0) {
+  uint16_t tenths = 0;
+  e->edge_level = 0;
+  if (f0 > 0) {
+    tenths = clamp_round<uint16_t>(f0 * 10.0, 0, 65535);
+    e->edge_level = clamp_round<int16_t>(12.0 * std::log2(f0 / 55.0), 1, 32767);
+  }
+  e->reserved[0] = static_cast<uint8_t>(tenths);
+  e->reserved[1] = static_cast<uint8_t>(tenths >> 8);
+}
+
 EdgeAnalyzer::EdgeAnalyzer(uint32_t sample_rate) : rate_(sample_rate) {
   const size_t window = static_cast<size_t>(0.02 * rate_);
   fft_size_ = 64;
@@ -119,13 +130,7 @@ JoinEdge EdgeAnalyzer::analyse(const std::vector<int16_t>& samples, size_t at) {
     crossings += (sample(k) >= 0) != (sample(k - 1) >= 0);
   e.edge_a = static_cast<uint16_t>(crossings / 4);
 
-  const float f0 = pitch(samples, at);
-  if (f0 > 0) {
-    const uint16_t tenths = clamp_round<uint16_t>(f0 * 10.0, 0, 65535);
-    e.reserved[0] = static_cast<uint8_t>(tenths);
-    e.reserved[1] = static_cast<uint8_t>(tenths >> 8);
-    e.edge_level = clamp_round<int16_t>(12.0 * std::log2(f0 / 55.0), 1, 32767);
-  }
+  set_edge_pitch(&e, pitch(samples, at));
 
   // Band energies of the Hann-windowed 20 ms.
   for (size_t i = 0; i < fft_size_; ++i) {

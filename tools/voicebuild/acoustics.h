@@ -19,6 +19,10 @@
 
 #include "core/contract.h"
 
+// Sets an edge's f0 members (reserved[0..1] and edge_level) from `f0` in
+// Hz; 0 makes the edge unvoiced.
+void set_edge_pitch(JoinEdge* edge, float f0);
+
 class EdgeAnalyzer {
  public:
   explicit EdgeAnalyzer(uint32_t sample_rate);

@@ -13,8 +13,11 @@
 
 namespace {
 
-// Context kept on each side of a unit's cut points for the crossfade.
-constexpr double kPadSeconds = 0.005;
+// Context kept on each side of a unit's cut points for the joins: a pitch
+// period of the lowest voices, so that a join can overlap whole periods.
+constexpr double kPadSeconds = 0.012;
+// Edge f0 is measured from the pitch marks within 20 ms of the edge.
+constexpr double kEdgePitchReach = 0.02;
 
 const Phoneset* voice_phoneset(const Voice* voice) {
   Value* v = voice ? features_get(voice->features, "phoneset") : nullptr;
@@ -151,8 +154,16 @@ bool VoiceBuilder::add_recording(const std::string& text_utf8, const std::vector
     recipe_.sample_rate = recording.sample_rate;
     analyzer_ = std::make_unique<EdgeAnalyzer>(recording.sample_rate);
   }
+  const PitchMarks marks = find_pitch_marks(recording.samples, recording.sample_rate);
+  pitch_report_.frames += marks.frames;
+  pitch_report_.voiced_frames += marks.voiced_frames;
+  pitch_report_.octave_corrections += marks.octave_corrections;
   std::vector<JoinEdge> edges(n);
-  for (size_t i = 0; i < n; ++i) edges[i] = analyzer_->analyse(recording.samples, middle[i]);
+  for (size_t i = 0; i < n; ++i) {
+    edges[i] = analyzer_->analyse(recording.samples, middle[i]);
+    set_edge_pitch(&edges[i], pitch_from_marks(marks.marks, middle[i],
+                                               static_cast<size_t>(kEdgePitchReach * rate), recording.sample_rate));
+  }
 
   std::vector<SegmentTarget> blocks(n);
   const Relation* segs = utterance_relation(u, "Segment");
@@ -190,8 +201,12 @@ bool VoiceBuilder::add_recording(const std::string& text_utf8, const std::vector
     unit.core_length = static_cast<uint32_t>(core);
     unit.boundary = static_cast<uint32_t>(boundary[i] - middle[i]);
     unit.pad_right = static_cast<uint32_t>(pad_right);
-    unit.samples.assign(recording.samples.begin() + static_cast<long>(middle[i] - pad_left),
-                        recording.samples.begin() + static_cast<long>(middle[i + 1] + pad_right));
+    const size_t first = middle[i] - pad_left, last = middle[i + 1] + pad_right;
+    unit.samples.assign(recording.samples.begin() + static_cast<long>(first),
+                        recording.samples.begin() + static_cast<long>(last));
+    for (auto m = std::lower_bound(marks.marks.begin(), marks.marks.end(), first);
+         m != marks.marks.end() && *m < last; ++m)
+      unit.pitch_marks.push_back(static_cast<uint16_t>(*m - first));
     recipe_.units.push_back(std::move(unit));
   }
   return true;

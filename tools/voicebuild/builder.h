@@ -15,6 +15,7 @@
 #include "host/voice_host.h"
 #include "tools/voicebuild/acoustics.h"
 #include "tools/voicebuild/labels.h"
+#include "tools/voicebuild/pitch.h"
 #include "tools/voicebuild/wavfile.h"
 #include "tools/voicedb.h"
 
@@ -69,6 +70,8 @@ class VoiceBuilder {
   // Units left out because they would not fit a unit record (over 65535
   // samples: the middle of a very long pause).
   size_t too_long() const { return too_long_; }
+  // The pitch-mark detector's findings over every recording added.
+  const PitchMarks& pitch_report() const { return pitch_report_; }
   std::set<std::string> diphones() const;
 
  private:
@@ -78,6 +81,7 @@ class VoiceBuilder {
   VoiceDbSpec recipe_;
   uint32_t next_recording_ = 0;
   size_t too_long_ = 0;
+  PitchMarks pitch_report_;  // counts only
   std::set<std::string> strings_;  // node-based: the pointers stay valid
   std::unique_ptr<EdgeAnalyzer> analyzer_;
 };

@@ -193,6 +193,12 @@ int main(int argc, char** argv) {
     printf("units: %zu left out, longer than 65535 samples (very long pauses)\n", builder.too_long());
   printf("units: %zu of %zu diphones, codec %u, %u Hz, %ju bytes\n", recipe.units.size(), have.size(), codec,
          recipe.sample_rate, static_cast<uintmax_t>(fs::file_size(path, ec)));
+  const PitchMarks& pm = builder.pitch_report();
+  size_t unit_marks = 0;
+  for (const VoiceDbUnit& u : recipe.units) unit_marks += u.pitch_marks.size();
+  printf("pitch marks: %.1f%% of %zu sounding frames voiced, %zu octave corrections, %zu marks in the units\n",
+         pm.frames ? 100.0 * static_cast<double>(pm.voiced_frames) / static_cast<double>(pm.frames) : 0.0, pm.frames,
+         pm.octave_corrections, unit_marks);
   if (!corpus.empty()) {
     bool ok = false;
     std::vector<std::string> sentences = read_sentences(corpus, &ok);
