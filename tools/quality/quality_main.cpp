@@ -277,13 +277,9 @@ int main(int argc, char** argv) {
   std::string recorder = host_tool_dir() + "/selvana-espeak-record", sentences_path, error;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    const int common = host_take_common_option(i, argc, argv, &options, &error);
-    if (common < 0) {
-      fprintf(stderr, "selvana-quality: %s\n", error.c_str());
-      return 2;
-    }
-    if (common > 0) continue;
-    if (a == "--recorder" && i + 1 < argc) recorder = argv[++i];
+    if (a == "--module" && i + 1 < argc) options.module = argv[++i];
+    else if (a == "--voice" && i + 1 < argc) options.voice = argv[++i];
+    else if (a == "--recorder" && i + 1 < argc) recorder = argv[++i];
     else if (!a.empty() && a[0] != '-' && sentences_path.empty()) sentences_path = a;
     else {
       fprintf(stderr, "usage: selvana-quality [--module PATH] [--voice DIR] [--recorder PATH] SENTENCES\n");
