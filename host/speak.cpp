@@ -96,13 +96,17 @@ class SentenceSplitter {
     sentences_->back().pause_ms += ms;
   }
   explicit SentenceSplitter(std::vector<SpeechSentence>* out) : sentences_(out) {}
+  // The prosody of the text pieces that follow.
+  void prosody(const ProsodyControl& p) { prosody_ = p; }
 
  private:
   void add(TextRun run, std::vector<uint32_t> origin) {
+    if (current_.runs.empty()) current_.prosody = prosody_;
     current_.runs.push_back(std::move(run));
     current_.origins.push_back(std::move(origin));
   }
   SpeechSentence current_;
+  ProsodyControl prosody_;
   std::vector<SpeechSentence>* sentences_;
 };
 
@@ -232,6 +236,7 @@ SpeechInput speech_sentences(const std::string& text, bool ssml, std::vector<Spe
       hints.interpret_as_format = utf8_to_latin9(p.interpret_as_format, nullptr);
       hints.phonemes = utf8_to_latin9(p.phonemes, nullptr);
       to_latin9(p.text, p.origin, &latin9, &origin);
+      splitter.prosody(p.prosody);
       splitter.text(latin9, origin, hints);
     }
   }
@@ -256,9 +261,16 @@ SpeechResult speech_speak(const SpeechStream& stream, const std::vector<SpeechSe
   };
   SynthTimes times;
   size_t failed = 0;
+  SynthEngine with_prosody;  // the engine with a sentence's SSML prosody, when it has one
   for (size_t k = 0; k < sentences.size(); ++k) {
     const SpeechSentence& s = sentences[k];
     if (out.stopped()) return SpeechResult::kStopped;
+    const SynthEngine* speaker = &engine;
+    if (!s.prosody.neutral()) {
+      with_prosody = engine;
+      with_prosody.prosody = ssml_prosody_on(engine.prosody, s.prosody);
+      speaker = &with_prosody;
+    }
     // The sentence's text as the front end joins it, with origins.
     std::string joined;
     std::vector<uint32_t> origin;
@@ -290,12 +302,12 @@ SpeechResult speech_speak(const SpeechStream& stream, const std::vector<SpeechSe
       void* previous_context = nullptr;
       error_sink_set(&ModuleReports::take, &reports, &previous, &previous_context);
       const auto t0 = std::chrono::steady_clock::now();
-      u = synth_front_end(engine, s.runs, &notes, &why);
+      u = synth_front_end(*speaker, s.runs, &notes, &why);
       times.front_end += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
       bool ok = u != nullptr;
       if (ok) {
         state = synth_state_new();
-        ok = synth_utterance(engine, state, u, &notes, &why, &times);
+        ok = synth_utterance(*speaker, state, u, &notes, &why, &times);
         wave = ok ? synth_state(state)->wave : nullptr;
       }
       error_sink_set(previous, previous_context);

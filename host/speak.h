@@ -21,6 +21,8 @@ struct SpeechSentence {
   // SSML marks: names with their byte offset in the sentence's joined text
   // (the runs joined by single spaces, as the front end reads them).
   std::vector<std::pair<size_t, std::string>> marks;
+  // SSML prosody of the sentence's first text, as factors on the engine's.
+  ProsodyControl prosody;
 };
 
 enum class SpeechInput { kOk, kBadUtf8, kBadSsml };

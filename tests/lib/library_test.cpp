@@ -126,6 +126,23 @@ TEST_F(Library, SsmlMarksAndWordsMapBackThroughTheMarkup) {
     ASSERT_EQ(s.samples[i], 0) << i;
 }
 
+// SSML prosody reaches the sentences it covers, on top of the engine's own
+// settings; the other sentences keep the engine's.
+TEST_F(Library, SsmlProsodyAppliesToItsSentences) {
+  auto length = [&](const std::string& body) {
+    auto s = speak(engine_, "<speak>" + body + "</speak>", SELVANA_TEXT_SSML);
+    EXPECT_EQ(s.status, SELVANA_OK) << selvana_error_message(engine_);
+    return static_cast<double>(s.samples.size());
+  };
+  const double plain = length("<s>Bom dia a todos.</s>");
+  EXPECT_NEAR(length("<prosody rate=\"200%\"><s>Bom dia a todos.</s></prosody>") / plain, 0.5, 0.03);
+  EXPECT_NEAR(length("<s>Bom dia a todos.</s><prosody rate=\"x-slow\"><s>Bom dia a todos.</s></prosody>") / plain,
+              1.0 + 1.0 / 0.5, 0.1);  // x-slow is half the rate
+  ASSERT_EQ(selvana_set_param(engine_, SELVANA_PARAM_RATE, 2.0), SELVANA_OK);
+  EXPECT_NEAR(length("<prosody rate=\"200%\"><s>Bom dia a todos.</s></prosody>") / plain, 0.25, 0.03);
+  ASSERT_EQ(selvana_set_param(engine_, SELVANA_PARAM_RATE, 1.0), SELVANA_OK);
+}
+
 TEST_F(Library, CancelFromAnotherThreadStopsWithinOneChunk) {
   std::string text;
   for (int i = 0; i < 40; ++i) text += "O dia está bonito hoje. ";
