@@ -1,14 +1,12 @@
 #include "host/voice_host.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
 #include <vector>
+
+#include "host/host_os.h"
 
 namespace {
 
@@ -19,19 +17,16 @@ auto capture_stderr(std::string* captured, Fn fn) {
   fflush(stderr);
   int saved = dup(STDERR_FILENO);
   int pipefd[2];
-  bool piped = saved >= 0 && pipe(pipefd) == 0;
-  if (piped) {
-    fcntl(pipefd[0], F_SETFL, O_NONBLOCK);
-    dup2(pipefd[1], STDERR_FILENO);
-  }
+  bool piped = saved >= 0 && os_pipe(pipefd);
+  if (piped) dup2(pipefd[1], STDERR_FILENO);
   auto result = fn();
   if (piped) {
     fflush(stderr);
     dup2(saved, STDERR_FILENO);
     close(pipefd[1]);
     char buf[4096];
-    ssize_t n;
-    while ((n = read(pipefd[0], buf, sizeof buf)) > 0) captured->append(buf, static_cast<size_t>(n));
+    int n;
+    while ((n = static_cast<int>(read(pipefd[0], buf, sizeof buf))) > 0) captured->append(buf, static_cast<size_t>(n));
     close(pipefd[0]);
   }
   if (saved >= 0) close(saved);
@@ -48,14 +43,12 @@ std::string one_line(std::string text) {
 }  // namespace
 
 std::string host_tool_dir() {
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  buf[n] = '\0';
-  return std::filesystem::path(buf).parent_path().string();
+  std::string program = os_program_path();
+  if (program.empty()) return ".";
+  return std::filesystem::path(program).parent_path().string();
 }
 
-std::string host_default_module() { return host_tool_dir() + "/libvoice_pt_br_selvana.so"; }
+std::string host_default_module() { return host_tool_dir() + "/" + kHostModuleFileName; }
 
 std::string host_default_voice_dir() {
   std::string base = host_tool_dir() + "/voices/";
@@ -118,16 +111,17 @@ HostArgs host_text_args(int argc, char** argv, const char* who, HostOptions* opt
 bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* error) {
   std::string module = options.module.empty() ? host_default_module() : options.module;
   std::string voxdir = options.voice.empty() ? host_default_voice_dir() : options.voice;
-  void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string reason;
+  void* handle = os_module_load(module, &reason);
   if (!handle) {
-    *error = "cannot load the voice module: " + one_line(dlerror());
+    *error = "cannot load the voice module: " + one_line(reason);
     return false;
   }
-  auto reg = reinterpret_cast<RegisterVoiceFn>(dlsym(handle, "register_voice"));
-  auto unreg = reinterpret_cast<UnregisterVoiceFn>(dlsym(handle, "unregister_voice"));
+  auto reg = reinterpret_cast<RegisterVoiceFn>(os_module_symbol(handle, "register_voice"));
+  auto unreg = reinterpret_cast<UnregisterVoiceFn>(os_module_symbol(handle, "unregister_voice"));
   if (!reg || !unreg) {
     *error = "the voice module " + module + " lacks register_voice or unregister_voice";
-    dlclose(handle);
+    os_module_unload(handle);
     return false;
   }
   std::string reported;
@@ -135,7 +129,7 @@ bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* e
   if (!voice) {
     reported = one_line(reported);
     *error = "cannot load the voice from " + voxdir + (reported.empty() ? "" : ": " + reported);
-    dlclose(handle);
+    os_module_unload(handle);
     return false;
   }
   if (!reported.empty()) fputs(reported.c_str(), stderr);
@@ -148,7 +142,7 @@ bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* e
 
 void host_voice_close(HostVoice* host) {
   if (host->voice) host->unregister_fn(host->voice);
-  if (host->handle) dlclose(host->handle);
+  if (host->handle) os_module_unload(host->handle);
   *host = HostVoice{};
 }
 

@@ -23,7 +23,7 @@ struct HostOptions {
 
 // The folder that holds the running tool.
 std::string host_tool_dir();
-// libvoice_pt_br_selvana.so next to the tool.
+// The voice module next to the tool (kHostModuleFileName).
 std::string host_default_module();
 // voices/default next to the tool when it holds a voice, else the synthetic
 // voices/tones.
