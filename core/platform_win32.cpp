@@ -16,8 +16,33 @@
 
 namespace {
 
-// Allocation counter of the calling thread (diagnostics only).
-thread_local uint64_t t_alloc_count = 0;
+// Allocation counter of the calling thread (diagnostics only), in a TLS slot
+// of this module's own: the compiler's thread_local would create, on first
+// use, synchronisation objects that outlive an unloaded DLL.
+INIT_ONCE g_count_once = INIT_ONCE_STATIC_INIT;
+DWORD g_count_slot = TLS_OUT_OF_INDEXES;
+
+BOOL CALLBACK allocate_count_slot(PINIT_ONCE, PVOID, PVOID*) {
+  g_count_slot = TlsAlloc();
+  return TRUE;
+}
+
+inline DWORD count_slot() {
+  InitOnceExecuteOnce(&g_count_once, allocate_count_slot, nullptr, nullptr);
+  return g_count_slot;
+}
+
+inline void count_allocation() {
+  DWORD slot = count_slot();
+  if (slot == TLS_OUT_OF_INDEXES) return;
+  auto n = reinterpret_cast<uintptr_t>(TlsGetValue(slot));
+  TlsSetValue(slot, reinterpret_cast<void*>(n + 1));
+}
+
+// The slot goes back to the system when the module is unloaded.
+__attribute__((destructor)) void free_count_slot() {
+  if (g_count_slot != TLS_OUT_OF_INDEXES) TlsFree(g_count_slot);
+}
 
 inline HANDLE process_heap() { return GetProcessHeap(); }
 
@@ -90,7 +115,7 @@ void fatal_exit() {
 
 void* heap_alloc(int32_t size) {
   if (size < 0) fatal_exit();
-  ++t_alloc_count;
+  count_allocation();
   void* b = HeapAlloc(process_heap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : static_cast<size_t>(size));
   if (!b) fatal_exit();
   return b;
@@ -99,7 +124,7 @@ void* heap_alloc(int32_t size) {
 void* heap_realloc(void* block, int32_t size) {
   if (!block) return heap_alloc(size);
   if (size < 0) fatal_exit();
-  ++t_alloc_count;
+  count_allocation();
   // The heap manager zero-fills the bytes that a growing block gains.
   void* b = HeapReAlloc(process_heap(), HEAP_ZERO_MEMORY, block, size == 0 ? 1 : static_cast<size_t>(size));
   if (!b) fatal_exit();
@@ -111,14 +136,17 @@ void heap_free(void* block) {
   if (!HeapFree(process_heap(), 0, block)) fatal_exit();
 }
 
-uint64_t heap_alloc_count() { return t_alloc_count; }
+uint64_t heap_alloc_count() {
+  DWORD slot = count_slot();
+  return slot == TLS_OUT_OF_INDEXES ? 0 : reinterpret_cast<uintptr_t>(TlsGetValue(slot));
+}
 
 // ---------------------------------------------------------------------------
 // Private heaps: growable heaps of the heap manager, used by one thread at a
 // time, so without the manager's own lock.
 
 PrivateHeap* private_heap_create() {
-  ++t_alloc_count;
+  count_allocation();
   HANDLE h = HeapCreate(HEAP_NO_SERIALIZE, 0, 0);
   if (!h) fatal_exit();
   return reinterpret_cast<PrivateHeap*>(h);
@@ -130,7 +158,7 @@ void private_heap_destroy(PrivateHeap* heap) {
 
 void* local_alloc(PrivateHeap* heap, size_t size) {
   if (!heap && size > INT32_MAX) return nullptr;
-  ++t_alloc_count;
+  count_allocation();
   return HeapAlloc(heap ? heap_handle(heap) : process_heap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
 }
 
