@@ -100,7 +100,7 @@ int cmd_silk_decode(int argc, char** argv) {
   }
   FILE* log = nullptr;
   if (log_path) {
-    log = fopen(log_path, "w");
+    log = fopen(log_path, "wb");  // the same bytes on every system
     if (!log) {
       fclose(out);
       fprintf(stderr, "selvana silk-decode: cannot write '%s'\n", log_path);

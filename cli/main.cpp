@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "host/host_os.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ void usage(FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  os_main_setup(&argc, &argv);
   if (argc < 2) {
     usage(stderr);
     return 2;

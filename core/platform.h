@@ -1,9 +1,9 @@
 // Platform services: process heap, private heaps, the error stream, files,
 // read-only mappings and the small text operations shared by every subsystem.
 //
-// This is the only layer that talks to the operating system.  The POSIX
-// implementation lives in platform_posix.cpp; a Win32 one can sit beside it
-// with the same declarations.
+// This is the only layer that talks to the operating system: the POSIX
+// implementation lives in platform_posix.cpp, the Win32 one in
+// platform_win32.cpp.
 #pragma once
 
 #include <cstddef>
@@ -46,7 +46,12 @@ uint64_t heap_alloc_count();
 // Error stream
 
 // Writes to standard error, or to the calling thread's sink when one is set.
+#ifdef __MINGW32__
+// MinGW's own printf family (C99 formats) is the one the runtime uses.
+void error_print(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
 void error_print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#endif
 
 // Receives each formatted error_print message of the thread that set it.
 using ErrorSink = void (*)(void* context, const char* message);

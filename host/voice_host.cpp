@@ -1,16 +1,13 @@
 #include "host/voice_host.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
 #include <vector>
 
 #include "core/platform.h"
+#include "host/host_os.h"
 
 namespace {
 
@@ -70,24 +67,24 @@ std::vector<std::string> install_prefixes() {
 std::string host_tool_dir() {
   // The folder of the binary that holds this code: the library when the
   // engine is used through libselvana, the program otherwise.
+#ifndef _WIN32
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&host_tool_dir), &info) && info.dli_fname && strchr(info.dli_fname, '/')) {
     std::error_code ec;
     auto path = std::filesystem::canonical(info.dli_fname, ec);
     if (!ec) return path.parent_path().string();
   }
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  buf[n] = '\0';
-  return std::filesystem::path(buf).parent_path().string();
+#endif
+  std::string program = os_program_path();
+  if (program.empty()) return ".";
+  return std::filesystem::path(program).parent_path().string();
 }
 
 std::string host_default_module() {
-  const std::string here = host_tool_dir() + "/libvoice_pt_br_selvana.so";
+  const std::string here = host_tool_dir() + "/" + kHostModuleFileName;
   if (is_file(here)) return here;
   for (const std::string& prefix : install_prefixes()) {
-    std::string path = prefix + "/" SELVANA_LIBDIR_REL "/selvana/libvoice_pt_br_selvana.so";
+    std::string path = prefix + "/" SELVANA_LIBDIR_REL "/selvana/" + kHostModuleFileName;
     if (is_file(path)) return path;
   }
   return here;
@@ -106,16 +103,17 @@ std::string host_default_voice_dir() {
 bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* error, std::string* warnings) {
   std::string module = options.module.empty() ? host_default_module() : options.module;
   std::string voxdir = options.voice.empty() ? host_default_voice_dir() : options.voice;
-  void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string reason;
+  void* handle = os_module_load(module, &reason);
   if (!handle) {
-    *error = "cannot load the voice module: " + one_line(dlerror());
+    *error = "cannot load the voice module: " + one_line(reason);
     return false;
   }
-  auto reg = reinterpret_cast<RegisterVoiceFn>(dlsym(handle, "register_voice"));
-  auto unreg = reinterpret_cast<UnregisterVoiceFn>(dlsym(handle, "unregister_voice"));
+  auto reg = reinterpret_cast<RegisterVoiceFn>(os_module_symbol(handle, "register_voice"));
+  auto unreg = reinterpret_cast<UnregisterVoiceFn>(os_module_symbol(handle, "unregister_voice"));
   if (!reg || !unreg) {
     *error = "the voice module " + module + " lacks register_voice or unregister_voice";
-    dlclose(handle);
+    os_module_unload(handle);
     return false;
   }
   std::string reported;
@@ -127,7 +125,7 @@ bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* e
   if (!voice) {
     reported = one_line(reported);
     *error = "cannot load the voice from " + voxdir + (reported.empty() ? "" : ": " + reported);
-    dlclose(handle);
+    os_module_unload(handle);
     return false;
   }
   if (warnings) *warnings = reported;
@@ -140,7 +138,7 @@ bool host_voice_open(HostVoice* host, const HostOptions& options, std::string* e
 
 void host_voice_close(HostVoice* host) {
   if (host->voice) host->unregister_fn(host->voice);
-  if (host->handle) dlclose(host->handle);
+  if (host->handle) os_module_unload(host->handle);
   *host = HostVoice{};
 }
 

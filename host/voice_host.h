@@ -23,8 +23,8 @@ struct HostOptions {
 // The folder of the binary that holds the engine: libselvana.so, or the
 // program that links the engine in.
 std::string host_tool_dir();
-// libvoice_pt_br_selvana.so next to the engine, else the installed one
-// (LIBDIR/selvana/).
+// The voice module (kHostModuleFileName) next to the engine, else the
+// installed one (LIBDIR/selvana/).
 std::string host_default_module();
 // $SELVANA_VOICE_DIR when set; else voices/default next to the engine or the
 // installed DATADIR/selvana/voices/default when it holds a voice, else the

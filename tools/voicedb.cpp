@@ -121,8 +121,17 @@ bool vorbis_encode(const VoiceDbSpec& recipe, const std::vector<int16_t>& sample
   }
   char quality[32];
   snprintf(quality, sizeof quality, "%g", static_cast<double>(recipe.vorbis_quality));
-  std::string cmd = "'" + recipe.vorbis_encoder + "' --quality " + quality + " " + std::to_string(recipe.sample_rate) +
-                    " '" + in + "' '" + h + "' '" + p + "'";
+#ifdef _WIN32
+  // cmd.exe: double quotes, and the whole line quoted once more.
+  auto q = [](const std::string& s) { return "\"" + s + "\""; };
+#else
+  auto q = [](const std::string& s) { return "'" + s + "'"; };
+#endif
+  std::string cmd = q(recipe.vorbis_encoder) + " --quality " + quality + " " + std::to_string(recipe.sample_rate) +
+                    " " + q(in) + " " + q(h) + " " + q(p);
+#ifdef _WIN32
+  cmd = q(cmd);
+#endif
   int status = std::system(cmd.c_str());
   Bytes hdr = read_all(h), pkt = read_all(p);
   std::remove(in.c_str());

@@ -8,6 +8,11 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#include <cwctype>
+#endif
 
 namespace testutil {
 
@@ -47,6 +52,34 @@ inline uint32_t get_u32(const std::vector<uint8_t>& bytes, size_t at) {
 
 // Open descriptors and mappings of this process, to prove that nothing is
 // left behind.
+#ifdef _WIN32
+inline int open_fd_count() {  // the process's handles, found by asking about each small value
+  int n = 0;
+  DWORD flags;
+  for (uintptr_t h = 4; h < 65536; h += 4)
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++n;
+  return n;
+}
+
+inline bool mapped(const std::string& path) {
+  // The mapped file's name as the system reports it ends with the path
+  // without its drive.
+  std::wstring want = std::filesystem::weakly_canonical(path).wstring();
+  if (want.size() > 2 && want[1] == L':') want = want.substr(2);
+  for (auto& c : want) c = c == L'/' ? L'\\' : towlower(c);
+  MEMORY_BASIC_INFORMATION info;
+  for (const char* p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;
+       p = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
+    if (info.Type != MEM_MAPPED || info.State != MEM_COMMIT) continue;
+    wchar_t name[1024];
+    DWORD n = GetMappedFileNameW(GetCurrentProcess(), info.BaseAddress, name, 1024);
+    std::wstring got(name, n);
+    for (auto& c : got) c = c == L'/' ? L'\\' : towlower(c);
+    if (got.size() >= want.size() && got.compare(got.size() - want.size(), want.size(), want) == 0) return true;
+  }
+  return false;
+}
+#else
 inline int open_fd_count() {
   int n = 0;
   for (auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
@@ -64,5 +97,6 @@ inline bool mapped(const std::string& path) {
     if (line.find(canonical) != std::string::npos) return true;
   return false;
 }
+#endif
 
 }  // namespace testutil

@@ -109,7 +109,7 @@ TEST(DefaultVoice, SentencesSoundPlausibleWithoutListening) {
   testutil::TempDir dir;
   FrontEnd fe;
   std::string error;
-  ASSERT_TRUE(fe.open(kBin + "/libvoice_pt_br_selvana.so", dir.file("fe"), &error)) << error;
+  ASSERT_TRUE(fe.open(kBin + "/" SELVANA_MODULE_FILE, dir.file("fe"), &error)) << error;
   const std::vector<std::string> texts = {
       "O governo anunciou nesta segunda-feira um novo pacote de medidas.",
       "Oi, tudo bem? Faz tempo que a gente não se vê.",

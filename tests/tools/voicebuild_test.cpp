@@ -22,7 +22,7 @@
 namespace {
 
 const std::string kBin = SELVANA_BIN_DIR;
-const std::string kModule = kBin + "/libvoice_pt_br_selvana.so";
+const std::string kModule = kBin + "/" SELVANA_MODULE_FILE;
 
 bool any_phone(const std::string& p) { return p == "pau" || p == "a" || p == "k" || p == "s"; }
 

@@ -102,7 +102,7 @@ TEST(UnitDbLoad, GoodFileThroughEachPathChoice) {
   features_free(f);
 
   // No directory: the voice's name is the path, relative to the working folder.
-  std::string cwd = std::filesystem::current_path();
+  std::string cwd = std::filesystem::current_path().string();
   std::filesystem::create_directories(dir.file("cwd"));
   std::filesystem::copy_file(voice_path, dir.file("cwd") + "/" + kName);
   ASSERT_EQ(chdir(dir.file("cwd").c_str()), 0);

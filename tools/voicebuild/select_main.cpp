@@ -10,6 +10,7 @@
 // POOL and SCRIPT hold one UTF-8 sentence a line; '#' starts a comment line.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -38,8 +39,10 @@ int main(int argc, char** argv) {
   }
   FrontEnd front_end;
   std::string error;
-  char scratch[] = "/tmp/selvana-voicescript.XXXXXX";
-  if (!mkdtemp(scratch) || !front_end.open(module, scratch, &error)) {
+  std::error_code ec;
+  const std::string scratch =
+      (std::filesystem::temp_directory_path(ec) / ("selvana-voicescript." + std::to_string(getpid()))).string();
+  if (!std::filesystem::create_directories(scratch, ec) || !front_end.open(module, scratch, &error)) {
     fprintf(stderr, "selvana-voicescript: %s\n", error.c_str());
     return 1;
   }

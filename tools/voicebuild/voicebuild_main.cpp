@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
     }
     Coverage c = diphone_coverage(front_end, sentences, have);
     printf("diphone coverage: %zu of %zu diphones of %s (%.1f%%), %.1f%% of its %zu diphone occurrences\n",
-           c.distinct_covered, c.distinct, fs::path(corpus).filename().c_str(),
+           c.distinct_covered, c.distinct, fs::path(corpus).filename().string().c_str(),
            c.distinct ? 100.0 * static_cast<double>(c.distinct_covered) / static_cast<double>(c.distinct) : 0.0,
            c.occurrences ? 100.0 * static_cast<double>(c.occurrences_covered) / static_cast<double>(c.occurrences)
                          : 0.0,

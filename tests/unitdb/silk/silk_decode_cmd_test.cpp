@@ -76,7 +76,11 @@ TEST(SilkDecodeCommand, TruncatedPacketsFileFails) {
 // End to end through the built tool.
 TEST(SilkDecodeCommand, BuiltToolMatchesReferenceFiles) {
   const std::string tool = std::string(SELVANA_BIN_DIR) + "/selvana";
+#ifdef _WIN32
+  FILE* probe_tool = fopen((tool + ".exe").c_str(), "rb");
+#else
   FILE* probe_tool = fopen(tool.c_str(), "rb");
+#endif
   if (!probe_tool) GTEST_SKIP() << "the selvana tool is not built at " << tool;
   fclose(probe_tool);
   int help = system((tool + " silk-decode --help >/dev/null 2>&1").c_str());

@@ -1,0 +1,310 @@
+// Win32 implementation of the platform services: the process heap and
+// private heaps of the Windows heap manager, files through CreateFileW, and
+// read-only views through file-mapping objects.
+#include "core/platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Allocation counter of the calling thread (diagnostics only), in a TLS slot
+// of this module's own: the compiler's thread_local would create, on first
+// use, synchronisation objects that outlive an unloaded DLL.
+INIT_ONCE g_count_once = INIT_ONCE_STATIC_INIT;
+DWORD g_count_slot = TLS_OUT_OF_INDEXES;
+
+BOOL CALLBACK allocate_count_slot(PINIT_ONCE, PVOID, PVOID*) {
+  g_count_slot = TlsAlloc();
+  return TRUE;
+}
+
+inline DWORD count_slot() {
+  InitOnceExecuteOnce(&g_count_once, allocate_count_slot, nullptr, nullptr);
+  return g_count_slot;
+}
+
+inline void count_allocation() {
+  DWORD slot = count_slot();
+  if (slot == TLS_OUT_OF_INDEXES) return;
+  auto n = reinterpret_cast<uintptr_t>(TlsGetValue(slot));
+  TlsSetValue(slot, reinterpret_cast<void*>(n + 1));
+}
+
+// The slot goes back to the system when the module is unloaded.
+__attribute__((destructor)) void free_count_slot() {
+  if (g_count_slot != TLS_OUT_OF_INDEXES) TlsFree(g_count_slot);
+}
+
+inline HANDLE process_heap() { return GetProcessHeap(); }
+
+inline File* to_file(HANDLE h) { return reinterpret_cast<File*>(h); }
+inline HANDLE to_handle(File* f) { return reinterpret_cast<HANDLE>(f); }
+
+inline HANDLE heap_handle(PrivateHeap* heap) { return reinterpret_cast<HANDLE>(heap); }
+
+// The runtime's error number for the calling thread's last Windows error, so
+// that platform_error_text gives the same texts as on other systems.
+void errno_from_last_error() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+      errno = ENOENT;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      errno = EACCES;
+      break;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      errno = ENOMEM;
+      break;
+    case ERROR_INVALID_HANDLE:
+      errno = EBADF;
+      break;
+    case ERROR_HANDLE_EOF:
+      errno = 0;
+      break;
+    case ERROR_DISK_FULL:
+      errno = ENOSPC;
+      break;
+    default:
+      errno = EIO;
+      break;
+  }
+}
+
+// A path in the host's encoding as UTF-16.  The host's text is taken as
+// UTF-8 when it is valid UTF-8 (plain ASCII is both), otherwise in the
+// process's ANSI code page.  The result is a heap block, freed by the caller.
+wchar_t* wide_path(const char* path) {
+  UINT page = CP_UTF8;
+  int n = MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+  if (n <= 0) {
+    page = CP_ACP;
+    n = MultiByteToWideChar(page, 0, path, -1, nullptr, 0);
+    if (n <= 0) return nullptr;
+  }
+  auto* w = static_cast<wchar_t*>(HeapAlloc(process_heap(), 0, static_cast<size_t>(n) * sizeof(wchar_t)));
+  if (!w) return nullptr;
+  if (MultiByteToWideChar(page, 0, path, -1, w, n) != n) {
+    HeapFree(process_heap(), 0, w);
+    return nullptr;
+  }
+  return w;
+}
+
+}  // namespace
+
+// Flushes what the process has written and ends it at once: exit handlers do
+// not run on a state that has just been found broken.
+void fatal_exit() {
+  fflush(nullptr);
+  ExitProcess(static_cast<UINT>(-1));
+}
+
+void* heap_alloc(int32_t size) {
+  if (size < 0) fatal_exit();
+  count_allocation();
+  void* b = HeapAlloc(process_heap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : static_cast<size_t>(size));
+  if (!b) fatal_exit();
+  return b;
+}
+
+void* heap_realloc(void* block, int32_t size) {
+  if (!block) return heap_alloc(size);
+  if (size < 0) fatal_exit();
+  count_allocation();
+  // The heap manager zero-fills the bytes that a growing block gains.
+  void* b = HeapReAlloc(process_heap(), HEAP_ZERO_MEMORY, block, size == 0 ? 1 : static_cast<size_t>(size));
+  if (!b) fatal_exit();
+  return b;
+}
+
+void heap_free(void* block) {
+  if (!block) return;
+  if (!HeapFree(process_heap(), 0, block)) fatal_exit();
+}
+
+uint64_t heap_alloc_count() {
+  DWORD slot = count_slot();
+  return slot == TLS_OUT_OF_INDEXES ? 0 : reinterpret_cast<uintptr_t>(TlsGetValue(slot));
+}
+
+// ---------------------------------------------------------------------------
+// Private heaps: growable heaps of the heap manager, used by one thread at a
+// time, so without the manager's own lock.
+
+PrivateHeap* private_heap_create() {
+  count_allocation();
+  HANDLE h = HeapCreate(HEAP_NO_SERIALIZE, 0, 0);
+  if (!h) fatal_exit();
+  return reinterpret_cast<PrivateHeap*>(h);
+}
+
+void private_heap_destroy(PrivateHeap* heap) {
+  if (heap) HeapDestroy(heap_handle(heap));
+}
+
+void* local_alloc(PrivateHeap* heap, size_t size) {
+  if (!heap && size > INT32_MAX) return nullptr;
+  count_allocation();
+  return HeapAlloc(heap ? heap_handle(heap) : process_heap(), HEAP_ZERO_MEMORY, size == 0 ? 1 : size);
+}
+
+bool local_free(PrivateHeap* heap, void* block) {
+  if (!block) return false;
+  return HeapFree(heap ? heap_handle(heap) : process_heap(), 0, block) != 0;
+}
+
+// ---------------------------------------------------------------------------
+// Error stream: the C runtime's standard error, which the host shares.
+
+void error_print(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  vfprintf(stderr, format, ap);
+  va_end(ap);
+}
+
+const char* platform_error_text() { return strerror(errno); }
+
+// ---------------------------------------------------------------------------
+// Files
+
+File* file_open(const char* path, int mode) {
+  if (!path) return nullptr;
+  bool w = mode & kFileWrite, r = mode & kFileRead, a = mode & kFileAppend;
+  DWORD access, disposition;
+  if (r && w) access = GENERIC_READ | GENERIC_WRITE, disposition = OPEN_ALWAYS;
+  else if (r && !a) access = GENERIC_READ, disposition = OPEN_EXISTING;
+  else if (r && a) access = GENERIC_READ | GENERIC_WRITE, disposition = OPEN_ALWAYS;
+  else if (w) access = GENERIC_WRITE, disposition = CREATE_ALWAYS;
+  else if (a) access = GENERIC_WRITE, disposition = OPEN_ALWAYS;
+  else return nullptr;
+  wchar_t* wpath = wide_path(path);
+  if (!wpath) return nullptr;
+  HANDLE h = CreateFileW(wpath, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HeapFree(process_heap(), 0, wpath);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  if (a) {
+    LARGE_INTEGER zero{};
+    if (!SetFilePointerEx(h, zero, nullptr, FILE_END)) {
+      CloseHandle(h);
+      return nullptr;
+    }
+  }
+  return to_file(h);
+}
+
+int file_read(File* file, void* buffer, size_t record_size, size_t count) {
+  if (!file || record_size == 0) return -1;
+  size_t want = record_size * count;
+  size_t got = 0;
+  auto* p = static_cast<char*>(buffer);
+  while (got < want) {
+    size_t left = want - got;
+    DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+    DWORD n = 0;
+    if (!ReadFile(to_handle(file), p + got, chunk, &n, nullptr)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      errno_from_last_error();
+      return -1;
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  return static_cast<int>(got / record_size);
+}
+
+int file_read_byte(File* file) {
+  unsigned char c;
+  return file_read(file, &c, 1, 1) == 1 ? c : -1;
+}
+
+bool file_write(File* file, const void* buffer, size_t size) {
+  if (!file) return false;
+  auto* p = static_cast<const char*>(buffer);
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD n = 0;
+    if (!WriteFile(to_handle(file), p, chunk, &n, nullptr)) {
+      errno_from_last_error();
+      return false;
+    }
+    p += n;
+    size -= n;
+  }
+  return true;
+}
+
+bool file_seek(File* file, uint64_t position) {
+  if (!file) return false;
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  if (SetFilePointerEx(to_handle(file), to, nullptr, FILE_BEGIN)) return true;
+  errno_from_last_error();
+  return false;
+}
+
+int64_t file_size(File* file) {
+  LARGE_INTEGER size;
+  if (!file || !GetFileSizeEx(to_handle(file), &size)) return -1;
+  return size.QuadPart;
+}
+
+void file_close(File* file) {
+  if (file) CloseHandle(to_handle(file));
+}
+
+bool path_is_directory(const char* path) {
+  if (!path) return false;
+  wchar_t* wpath = wide_path(path);
+  if (!wpath) return false;
+  DWORD attributes = GetFileAttributesW(wpath);
+  HeapFree(process_heap(), 0, wpath);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The view keeps its section alive, so the mapping object's handle is closed
+// as soon as the view exists: a mapped file holds one handle, its own.
+FileMapping* file_map(const char* path, uint64_t length) {
+  File* f = file_open(path, kFileRead);
+  if (!f) return nullptr;
+  const void* base = nullptr;
+  if (length > 0) {
+    HANDLE section = CreateFileMappingW(to_handle(f), nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (section) {
+      base = MapViewOfFile(section, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(length));
+      CloseHandle(section);
+    }
+    if (!base) {
+      file_close(f);
+      return nullptr;
+    }
+  }
+  auto* m = static_cast<FileMapping*>(heap_alloc(sizeof(FileMapping)));
+  m->base = static_cast<const uint8_t*>(base);
+  m->file = f;
+  m->length = length;
+  m->mapping = nullptr;
+  return m;
+}
+
+void file_unmap(FileMapping* mapping) {
+  if (!mapping) return;
+  if (mapping->base) UnmapViewOfFile(mapping->base);
+  file_close(mapping->file);
+  heap_free(mapping);
+}
