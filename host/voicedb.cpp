@@ -3,27 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/coding.h"
+
 namespace {
-
-constexpr uint32_t kHostMagic = 0x48564c53;  // "SLVH"
-constexpr uint32_t kLayoutVersion = 1;
-constexpr uint32_t kHeaderSize = 64;
-constexpr uint32_t kInstanceSize = 24;
-constexpr uint32_t kBlockSize = 80;
-constexpr uint32_t kEdgeSize = 32;
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The offset and size of a section from the file header in the mapping.
 struct Span {
   uint64_t offset, size;
 };
 Span header_span(const uint8_t* header, int field) {
-  return {le32(header + 48 + 8 * field), le32(header + 52 + 8 * field)};
+  return {read_le32(header + unitdb_section_offset_at(field)), read_le32(header + unitdb_section_size_at(field))};
 }
 
 bool fail(std::string* error, const std::string& why) {
@@ -40,25 +29,25 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
   const uint8_t* base = file->mapping->base;
   const uint64_t mapped = file->mapping->length;
   if (mapped < static_cast<uint64_t>(kUnitDbHeaderSize)) return fail(error, "is shorter than its header");
-  Span span[7];
-  for (int f = 0; f < 7; ++f) {
+  Span span[kUnitDbSectionCount];
+  for (int f = 0; f < kUnitDbSectionCount; ++f) {
     span[f] = header_span(base, f);
     if (f != 1 && span[f].offset + span[f].size > mapped) return fail(error, "has a section outside the file");
   }
   const uint8_t* s0 = file->section_0;
   const uint32_t s0_size = file->section_0_size;
-  if (s0_size < kHeaderSize || le32(s0) != kHostMagic) return fail(error, "has no host header (section 0)");
-  if (le32(s0 + 4) != kLayoutVersion)
-    return fail(error, "has layout version " + std::to_string(le32(s0 + 4)) + ", not 1");
-  const uint32_t count = le32(s0 + 8);
-  if (le32(s0 + 12) != kInstanceSize || le32(s0 + 16) != kBlockSize || le32(s0 + 20) != kEdgeSize)
+  if (s0_size < kVoiceDbHeaderSize || read_le32(s0) != kVoiceDbHostMagic) return fail(error, "has no host header (section 0)");
+  if (read_le32(s0 + 4) != kVoiceDbLayoutVersion)
+    return fail(error, "has layout version " + std::to_string(read_le32(s0 + 4)) + ", not 1");
+  const uint32_t count = read_le32(s0 + 8);
+  if (read_le32(s0 + 12) != kVoiceDbInstanceSize || read_le32(s0 + 16) != kVoiceDbBlockSize || read_le32(s0 + 20) != kVoiceDbEdgeSize)
     return fail(error, "has records of unexpected sizes");
-  const uint32_t string_size = le32(s0 + 24);
-  if (string_size == 0 || string_size > s0_size - kHeaderSize) return fail(error, "has a broken string table");
-  const uint8_t* strings = s0 + kHeaderSize;
+  const uint32_t string_size = read_le32(s0 + 24);
+  if (string_size == 0 || string_size > s0_size - kVoiceDbHeaderSize) return fail(error, "has a broken string table");
+  const uint8_t* strings = s0 + kVoiceDbHeaderSize;
   if (strings[string_size - 1] != 0) return fail(error, "has an unterminated string table");
-  if (span[3].size / kInstanceSize < count || span[4].size / (2 * kBlockSize) < count ||
-      span[5].size / (2 * kEdgeSize) < count)
+  if (span[3].size / kVoiceDbInstanceSize < count || span[4].size / (2 * kVoiceDbBlockSize) < count ||
+      span[5].size / (2 * kVoiceDbEdgeSize) < count)
     return fail(error, "has fewer records than instances");
 
   const uint8_t* instances = database->section_3;
@@ -66,15 +55,15 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
   const uint8_t* edges = database->section_5;
   const uint8_t* audio = database->section_6;
   const uint64_t audio_size = span[6].size;
-  const uint32_t recordings = le32(s0 + 28);
+  const uint32_t recordings = read_le32(s0 + 28);
   for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* r = instances + static_cast<uint64_t>(i) * kInstanceSize;
-    if (static_cast<uint64_t>(le32(r)) + le32(r + 4) > audio_size)
+    const uint8_t* r = instances + static_cast<uint64_t>(i) * kVoiceDbInstanceSize;
+    if (static_cast<uint64_t>(read_le32(r)) + read_le32(r + 4) > audio_size)
       return fail(error, "has unit audio outside its section (instance " + std::to_string(i) + ")");
     for (int side = 0; side < 2; ++side) {
-      const uint8_t* b = blocks + (2 * static_cast<uint64_t>(i) + side) * kBlockSize;
+      const uint8_t* b = blocks + (2 * static_cast<uint64_t>(i) + side) * kVoiceDbBlockSize;
       for (int s = 0; s < 13; ++s)
-        if (le32(b + 4 + 4 * s) >= string_size) return fail(error, "has a string outside its table");
+        if (read_le32(b + 4 + 4 * s) >= string_size) return fail(error, "has a string outside its table");
     }
   }
   for (uint32_t u = 0; u < database->unit_count; ++u) {
@@ -87,23 +76,23 @@ bool voicedb_open(const UnitDatabase* database, HostVoiceDb* db, std::string* er
   // Every audio record holds its frame table (ends never decreasing) and
   // what its coding needs after it: the samples themselves for linear PCM,
   // the packet reference for the stored codings.
-  const uint32_t codec = le32(base + 40);
+  const uint32_t codec = read_le32(base + kUnitDbCodecTypeAt);
   for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* r = instances + static_cast<uint64_t>(i) * kInstanceSize;
-    const uint8_t* rec = audio + le32(r);
-    const uint64_t size = le32(r + 4);
+    const uint8_t* r = instances + static_cast<uint64_t>(i) * kVoiceDbInstanceSize;
+    const uint8_t* rec = audio + read_le32(r);
+    const uint64_t size = read_le32(r + 4);
     const std::string which = " (instance " + std::to_string(i) + ")";
     if (size < 2) return fail(error, "has a short audio record" + which);
-    const uint32_t frames = le16(rec);
+    const uint32_t frames = read_le16(rec);
     const uint64_t table = 2 + 2 * static_cast<uint64_t>(frames);
     if (size < table) return fail(error, "has a short audio record" + which);
     uint32_t last = 0;
     for (uint32_t f = 0; f < frames; ++f) {
-      uint32_t end = le16(rec + 2 + 2 * f);
+      uint32_t end = read_le16(rec + 2 + 2 * f);
       if (end < last) return fail(error, "has decreasing frame ends" + which);
       last = end;
     }
-    const uint64_t need = codec == 2 ? 2 * static_cast<uint64_t>(last) : codec == 8 ? (last ? 5 : 0) : 10;
+    const uint64_t need = codec == kCodecPcm ? 2 * static_cast<uint64_t>(last) : codec == kCodecVorbis ? (last ? 5 : 0) : 10;
     if (size < table + need) return fail(error, "has a short audio record" + which);
   }
   db->database = database;
@@ -142,22 +131,22 @@ const UnitIndexRecord* voicedb_find(const HostVoiceDb& db, const char* name) {
 
 void voicedb_unit_instances(const UnitIndexRecord* unit, uint32_t* first, uint32_t* count) {
   const uint8_t* r = reinterpret_cast<const uint8_t*>(unit->name);
-  *first = le32(r + 12);
-  *count = le32(r + 16);
+  *first = read_le32(r + 12);
+  *count = read_le32(r + 16);
 }
 
 VoiceDbInstance voicedb_instance(const HostVoiceDb& db, uint32_t instance) {
-  const uint8_t* r = db.instances + static_cast<uint64_t>(instance) * kInstanceSize;
-  return {db.audio + le32(r), le32(r + 4), le32(r + 8), le32(r + 12)};
+  const uint8_t* r = db.instances + static_cast<uint64_t>(instance) * kVoiceDbInstanceSize;
+  return {db.audio + read_le32(r), read_le32(r + 4), read_le32(r + 8), read_le32(r + 12)};
 }
 
 void voicedb_unit_block(const HostVoiceDb& db, uint32_t instance, int side, SegmentTarget* out) {
-  const uint8_t* b = db.blocks + (2 * static_cast<uint64_t>(instance) + side) * kBlockSize;
+  const uint8_t* b = db.blocks + (2 * static_cast<uint64_t>(instance) + side) * kVoiceDbBlockSize;
   *out = SegmentTarget{};
-  uint32_t measure = le32(b);
+  uint32_t measure = read_le32(b);
   memcpy(&out->measure, &measure, 4);
   const char* s[13];
-  for (int k = 0; k < 13; ++k) s[k] = reinterpret_cast<const char*>(db.strings + le32(b + 4 + 4 * k));
+  for (int k = 0; k < 13; ++k) s[k] = reinterpret_cast<const char*>(db.strings + read_le32(b + 4 + 4 * k));
   out->pp_name = s[0];
   out->p_name = s[1];
   out->name = s[2];
@@ -193,14 +182,14 @@ void voicedb_unit_block(const HostVoiceDb& db, uint32_t instance, int side, Segm
 }
 
 JoinEdge voicedb_edge(const HostVoiceDb& db, uint32_t instance, int edge) {
-  const uint8_t* e = db.edges + (2 * static_cast<uint64_t>(instance) + edge) * kEdgeSize;
+  const uint8_t* e = db.edges + (2 * static_cast<uint64_t>(instance) + edge) * kVoiceDbEdgeSize;
   JoinEdge out{};
-  out.edge_value = le16(e);
+  out.edge_value = read_le16(e);
   memcpy(out.reserved, e + 2, 6);
-  out.edge_level = static_cast<int16_t>(le16(e + 8));
-  out.edge_a = le16(e + 10);
-  out.edge_b = static_cast<int16_t>(le16(e + 12));
-  out.edge_c = le16(e + 14);
+  out.edge_level = static_cast<int16_t>(read_le16(e + 8));
+  out.edge_a = read_le16(e + 10);
+  out.edge_b = static_cast<int16_t>(read_le16(e + 12));
+  out.edge_c = read_le16(e + 14);
   memcpy(out.coef, e + 16, 16);
   return out;
 }

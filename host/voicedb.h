@@ -10,6 +10,17 @@
 
 #include "core/contract.h"
 
+// Section 0 of a voice database holds the host's header (magic, layout
+// version, instance count, the three record sizes, the string table size, the
+// recording count), then the string table; sections 3 to 5 hold the instance,
+// block and edge records.  The voice builders write this layout.
+constexpr uint32_t kVoiceDbHostMagic = 0x48564c53;  // "SLVH" in file order
+constexpr uint32_t kVoiceDbLayoutVersion = 1;
+constexpr uint32_t kVoiceDbHeaderSize = 64;
+constexpr uint32_t kVoiceDbInstanceSize = 24;
+constexpr uint32_t kVoiceDbBlockSize = 80;
+constexpr uint32_t kVoiceDbEdgeSize = 32;
+
 struct HostVoiceDb {
   const UnitDatabase* database = nullptr;
   const uint8_t* strings = nullptr;  // NUL-terminated texts

@@ -40,6 +40,17 @@ bool is_vowel_run(const char* text, size_t n) {
   return false;
 }
 
+// Copies the run of lower-case letters at *r to *w (in place: *w is never
+// ahead of *r), moving both past it; returns the run's length.
+size_t copy_letters(const char** r, char** w) {
+  const char* start = *r;
+  while (is_lower(**r)) ++*r;
+  const size_t n = static_cast<size_t>(*r - start);
+  memmove(*w, start, n);
+  *w += n;
+  return n;
+}
+
 }  // namespace
 
 void xsampa_tokenize(const char* xsampa, LtsBuffer* out) {
@@ -95,10 +106,7 @@ void fix_stress_marks(char* phones) {
       *w++ = *r++;
     } else if (is_lower(c)) {
       const char* start = r;
-      while (is_lower(*r)) ++r;
-      size_t n = static_cast<size_t>(r - start);
-      memmove(w, start, n);
-      w += n;
+      const size_t n = copy_letters(&r, &w);
       if (pending && is_vowel_run(start, n)) {
         *w++ = pending;
         pending = 0;
@@ -125,10 +133,7 @@ void fix_syllable_marks(char* phones) {
       }
     } else if (is_lower(c)) {
       const char* start = r;
-      while (is_lower(*r)) ++r;
-      size_t n = static_cast<size_t>(r - start);
-      memmove(w, start, n);
-      w += n;
+      const size_t n = copy_letters(&r, &w);
       if (is_vowel_run(start, n)) pending = nullptr;
     } else {
       *w++ = *r++;

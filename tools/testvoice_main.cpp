@@ -88,7 +88,7 @@ SegmentTarget block(const Phone& p, int variant) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  VoiceDbSpec recipe;
+  VoiceDbRecipe recipe;
   std::string dir;
   int instances = 1;
   for (int i = 1; i < argc; ++i) {
@@ -107,13 +107,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (dir.empty() || recipe.codec_type == 14 || instances < 1 || instances > 100) {
+  if (dir.empty() || recipe.codec_type == kCodecSilk || instances < 1 || instances > 100) {
     fprintf(stderr, "usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] [--instances 1..100] DIR\n");
     return 2;
   }
   recipe.sample_rate = kRate;
   recipe.work_dir = dir;
-  if (recipe.codec_type == 12) recipe.vorbis_quality = -0.1f;
+  if (recipe.codec_type == kCodecVorbisScrambled) recipe.vorbis_quality = -0.1f;
   uint32_t recording = 0;
   for (const Phone& l : kPhones) {
     for (const Phone& r : kPhones) {

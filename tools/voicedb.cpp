@@ -13,29 +13,14 @@
 #include <map>
 #include <unistd.h>
 
+#include "core/coding.h"
+#include "host/voicedb.h"
 #include "tools/dbwriter.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t kHostMagic = 0x48564c53;  // "SLVH" in file order
-constexpr uint32_t kHeaderSize = 64;
-constexpr uint32_t kInstanceSize = 24;
-constexpr uint32_t kBlockSize = 80;
-constexpr uint32_t kEdgeSize = 32;
-
-void put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(Bytes& b, uint32_t v) {
-  put16(b, v & 0xffff);
-  put16(b, v >> 16);
-}
-void set32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 bool name_less(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -66,10 +51,10 @@ class StringTable {
 void put_block(Bytes& out, const SegmentTarget& t, StringTable& strings) {
   uint32_t measure;
   memcpy(&measure, &t.measure, 4);
-  put32(out, measure);
+  append_le32(out, measure);
   for (const char* s : {t.pp_name, t.p_name, t.name, t.n_name, t.nn_name, t.label, t.gpos_p, t.gpos, t.gpos_n, t.tone,
                         t.ph_vc, t.ph_cvox, t.ph_ctype})
-    put32(out, strings.add(s));
+    append_le32(out, strings.add(s));
   for (uint8_t v : {t.pos1, t.pos2, t.pos3, t.mark, t.pos4, t.pos5, t.level1, t.level2, t.level3, t.level4, t.level5,
                     t.level6, t.flag1, t.flag2, t.flag3, t.flag4, t.flag5, t.label_value})
     out.push_back(v);
@@ -77,12 +62,12 @@ void put_block(Bytes& out, const SegmentTarget& t, StringTable& strings) {
 }
 
 void put_edge(Bytes& out, const JoinEdge& e) {
-  put16(out, e.edge_value);
+  append_le16(out, e.edge_value);
   out.insert(out.end(), e.reserved, e.reserved + 6);
-  put16(out, static_cast<uint16_t>(e.edge_level));
-  put16(out, e.edge_a);
-  put16(out, static_cast<uint16_t>(e.edge_b));
-  put16(out, e.edge_c);
+  append_le16(out, static_cast<uint16_t>(e.edge_level));
+  append_le16(out, e.edge_a);
+  append_le16(out, static_cast<uint16_t>(e.edge_b));
+  append_le16(out, e.edge_c);
   out.insert(out.end(), e.coef, e.coef + 16);
 }
 
@@ -104,7 +89,7 @@ std::vector<Bytes> split_packets(const Bytes& data) {
 
 // Encodes one unit with the Vorbis encoder tool.  The signal is followed by
 // silence so that the decoder's output covers every sample of the unit.
-bool vorbis_encode(const VoiceDbSpec& recipe, const std::vector<int16_t>& samples, Bytes* headers,
+bool vorbis_encode(const VoiceDbRecipe& recipe, const std::vector<int16_t>& samples, Bytes* headers,
                    std::vector<Bytes>* packets, std::string* error) {
   std::string dir = recipe.work_dir.empty() ? std::filesystem::temp_directory_path().string() : recipe.work_dir;
   std::string stem = dir + "/voicedb_" + std::to_string(getpid());
@@ -237,13 +222,13 @@ JoinEdge voicedb_edge_from_samples(const int16_t* samples, size_t n, size_t at, 
 
 void voicedb_scramble(uint8_t* block, uint32_t length, uint32_t checksum) { unscramble(block, length, checksum); }
 
-bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::string* error) {
+bool voicedb_build(const VoiceDbRecipe& recipe, std::vector<uint8_t>* out, std::string* error) {
   const uint32_t codec = recipe.codec_type;
-  if (codec != 2 && codec != 8 && codec != 12 && codec != 14) {
+  if (codec != kCodecPcm && codec != kCodecVorbis && codec != kCodecVorbisScrambled && codec != kCodecSilk) {
     *error = "codec type " + std::to_string(codec) + " is not 2, 8, 12 or 14";
     return false;
   }
-  if ((codec == 8 || codec == 12) && recipe.vorbis_encoder.empty()) {
+  if ((codec == kCodecVorbis || codec == kCodecVorbisScrambled) && recipe.vorbis_encoder.empty()) {
     *error = "Vorbis coding needs the encoder tool";
     return false;
   }
@@ -277,12 +262,12 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
       *error = "unit " + u.diphone + ": frame ends do not fit 16 bits or the boundary lies outside the unit";
       return false;
     }
-    if (codec != 14 && u.samples.size() != total) {
+    if (codec != kCodecSilk && u.samples.size() != total) {
       *error = "unit " + u.diphone + ": " + std::to_string(u.samples.size()) + " samples instead of " +
                std::to_string(total);
       return false;
     }
-    if (codec == 14 && total > 0 && u.packets.empty()) {
+    if (codec == kCodecSilk && total > 0 && u.packets.empty()) {
       *error = "unit " + u.diphone + ": no SILK packets";
       return false;
     }
@@ -294,26 +279,26 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
       UnitDbUnit rec;
       rec.name = u.diphone;
       rec.extra.assign(12 - (u.diphone.size() + 1), 0);
-      put32(rec.extra, static_cast<uint32_t>(k));
-      put32(rec.extra, 0);
+      append_le32(rec.extra, static_cast<uint32_t>(k));
+      append_le32(rec.extra, 0);
       parts.units.push_back(rec);
       group_first = k;
     }
     Bytes& extra = parts.units.back().extra;
-    set32(extra, extra.size() - 4, static_cast<uint32_t>(k + 1 - group_first));
+    write_le32(extra.data() + extra.size() - 4, static_cast<uint32_t>(k + 1 - group_first));
 
     // Audio record: a frame table of four frames (left context, left half,
     // right half, right context), then the coding's own part.
     Record r;
     r.offset_at = 0;
-    put16(r.bytes, 4);
-    put16(r.bytes, u.pad_left);
-    put16(r.bytes, u.pad_left + u.boundary);
-    put16(r.bytes, u.pad_left + u.core_length);
-    put16(r.bytes, total);
-    if (codec == 2) {
-      for (int16_t s : u.samples) put16(r.bytes, static_cast<uint16_t>(s));
-    } else if (codec == 8 || codec == 12) {
+    append_le16(r.bytes, 4);
+    append_le16(r.bytes, u.pad_left);
+    append_le16(r.bytes, u.pad_left + u.boundary);
+    append_le16(r.bytes, u.pad_left + u.core_length);
+    append_le16(r.bytes, total);
+    if (codec == kCodecPcm) {
+      for (int16_t s : u.samples) append_le16(r.bytes, static_cast<uint16_t>(s));
+    } else if (codec == kCodecVorbis || codec == kCodecVorbisScrambled) {
       Bytes headers;
       std::vector<Bytes> packets;
       if (!vorbis_encode(recipe, u.samples, &headers, &packets, error)) return false;
@@ -323,16 +308,16 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
         *error = "the Vorbis encoder gave different headers for unit " + u.diphone;
         return false;
       }
-      if (codec == 8) {
-        put32(r.bytes, 0);
+      if (codec == kCodecVorbis) {
+        append_le32(r.bytes, 0);
         for (const Bytes& p : packets) {
-          put16(r.bytes, static_cast<uint32_t>(p.size()));
+          append_le16(r.bytes, static_cast<uint32_t>(p.size()));
           r.bytes.insert(r.bytes.end(), p.begin(), p.end());
         }
       } else {
-        put16(r.bytes, 0);  // skip
+        append_le16(r.bytes, 0);  // skip
         r.offset_at = r.bytes.size();
-        put32(r.bytes, 0);
+        append_le32(r.bytes, 0);
         for (Bytes p : packets) {
           if (p.size() > 255) {
             *error = "unit " + u.diphone + ": a Vorbis packet of " + std::to_string(p.size()) +
@@ -343,30 +328,30 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
           r.store.push_back(static_cast<uint8_t>(p.size()));
           r.store.insert(r.store.end(), p.begin(), p.end());
         }
-        put32(r.bytes, static_cast<uint32_t>(r.store.size()));
+        append_le32(r.bytes, static_cast<uint32_t>(r.store.size()));
       }
     } else {
-      put16(r.bytes, u.skip);
+      append_le16(r.bytes, u.skip);
       r.offset_at = r.bytes.size();
-      put32(r.bytes, 0);
+      append_le32(r.bytes, 0);
       for (Bytes p : u.packets) {
         if (p.size() > 5132) {
           *error = "unit " + u.diphone + ": a SILK packet longer than 5132 bytes";
           return false;
         }
         voicedb_scramble(p.data(), static_cast<uint32_t>(p.size()), recipe.checksum);
-        put16(r.store, static_cast<uint32_t>(p.size()));
+        append_le16(r.store, static_cast<uint32_t>(p.size()));
         r.store.insert(r.store.end(), p.begin(), p.end());
       }
-      put32(r.bytes, static_cast<uint32_t>(r.store.size()));
+      append_le32(r.bytes, static_cast<uint32_t>(r.store.size()));
     }
     while (audio.size() % 4) audio.push_back(0);
-    put32(instances, static_cast<uint32_t>(audio.size()));
-    put32(instances, static_cast<uint32_t>(r.bytes.size()));
-    put32(instances, u.recording);
-    put32(instances, u.position);
-    put32(instances, 0);
-    put32(instances, 0);
+    append_le32(instances, static_cast<uint32_t>(audio.size()));
+    append_le32(instances, static_cast<uint32_t>(r.bytes.size()));
+    append_le32(instances, u.recording);
+    append_le32(instances, u.position);
+    append_le32(instances, 0);
+    append_le32(instances, 0);
     r.offset_at += audio.size();
     audio.insert(audio.end(), r.bytes.begin(), r.bytes.end());
     put_block(blocks, u.left, strings);
@@ -375,23 +360,23 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
     put_edge(edges, u.end_edge);
     records.push_back(std::move(r));
   }
-  if (codec == 12 && !setup.empty()) voicedb_scramble(setup.data(), static_cast<uint32_t>(setup.size()), recipe.checksum);
+  if (codec == kCodecVorbisScrambled && !setup.empty()) voicedb_scramble(setup.data(), static_cast<uint32_t>(setup.size()), recipe.checksum);
 
   Bytes store;
   for (const Record& r : records) store.insert(store.end(), r.store.begin(), r.store.end());
 
   Bytes s0;
-  put32(s0, kHostMagic);
-  put32(s0, kVoiceDbLayoutVersion);
-  put32(s0, static_cast<uint32_t>(recipe.units.size()));
-  put32(s0, kInstanceSize);
-  put32(s0, kBlockSize);
-  put32(s0, kEdgeSize);
-  put32(s0, static_cast<uint32_t>(strings.bytes().size()));
-  put32(s0, recordings);
-  put32(s0, 0);  // packet store offset, set below
-  put32(s0, static_cast<uint32_t>(store.size()));
-  s0.resize(kHeaderSize, 0);
+  append_le32(s0, kVoiceDbHostMagic);
+  append_le32(s0, kVoiceDbLayoutVersion);
+  append_le32(s0, static_cast<uint32_t>(recipe.units.size()));
+  append_le32(s0, kVoiceDbInstanceSize);
+  append_le32(s0, kVoiceDbBlockSize);
+  append_le32(s0, kVoiceDbEdgeSize);
+  append_le32(s0, static_cast<uint32_t>(strings.bytes().size()));
+  append_le32(s0, recordings);
+  append_le32(s0, 0);  // packet store offset, set below
+  append_le32(s0, static_cast<uint32_t>(store.size()));
+  s0.resize(kVoiceDbHeaderSize, 0);
   s0.insert(s0.end(), strings.bytes().begin(), strings.bytes().end());
 
   parts.section_0 = s0;
@@ -407,10 +392,10 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
   if (file.empty()) return false;
   if (!store.empty()) {
     const uint32_t base = static_cast<uint32_t>(file.size());
-    set32(parts.section_0, 32, base);
+    write_le32(parts.section_0.data() + 32, base);
     uint32_t at = base;
     for (const Record& r : records) {
-      if (r.offset_at) set32(parts.sections[3], r.offset_at, at);
+      if (r.offset_at) write_le32(parts.sections[3].data() + r.offset_at, at);
       at += static_cast<uint32_t>(r.store.size());
     }
     file = unitdb_build(parts, error);
@@ -421,7 +406,7 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
   return true;
 }
 
-bool voicedb_write(const std::string& path, const VoiceDbSpec& recipe, std::string* error) {
+bool voicedb_write(const std::string& path, const VoiceDbRecipe& recipe, std::string* error) {
   Bytes bytes;
   if (!voicedb_build(recipe, &bytes, error)) return false;
   std::error_code ec;
