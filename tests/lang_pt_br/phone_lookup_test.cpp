@@ -30,6 +30,24 @@ TEST(PhonesetPtBr, BisectionAndLinearScanAgreeOnEveryName) {
   }
 }
 
+// A vowel has no consonant columns and a consonant no vowel columns; silence
+// has neither.
+TEST(PhonesetPtBr, VowelAndConsonantColumnsDoNotMix) {
+  const char* const vowel_columns[] = {"vheight", "vfront", "vrnd"};
+  const char* const consonant_columns[] = {"cvox", "ctype", "cplace"};
+  for (int i = 0; i < phoneset_pt_br.num_phones; ++i) {
+    const char* name = phoneset_pt_br.phone_names[i];
+    const std::string vc = phone_feature_string(&phoneset_pt_br, name, "vc");
+    const bool vowel = vc == "+", consonant = vc == "-";
+    ASSERT_TRUE(vowel || consonant || std::string(name) == "pau") << name;
+    for (const char* column : vowel_columns)
+      EXPECT_EQ(std::string(phone_feature_string(&phoneset_pt_br, name, column)) != "0", vowel) << name << " " << column;
+    for (const char* column : consonant_columns)
+      EXPECT_EQ(std::string(phone_feature_string(&phoneset_pt_br, name, column)) != "0", consonant)
+          << name << " " << column;
+  }
+}
+
 TEST(PhonesetPtBr, DecoratedAndUnknownNamesAreNotFound) {
   for (const char* name : {"a1", "eh1", "-", "", "A", "pau0", "x", "\xe1"}) {  // \xe1: a-acute
     EXPECT_EQ(phone_id(&phoneset_pt_br, name), -1) << name;
