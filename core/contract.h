@@ -42,6 +42,27 @@ constexpr uint32_t kUnitDbMagic = 0x56584443;  // "CDXV" in file order
 constexpr int kUnitDbHeaderSize = 104;
 constexpr int kUnitIndexRecordSize = 20;
 
+// Where the header keeps its fields (little-endian 32-bit numbers, see
+// core/coding.h): the magic number at 0, then the database name (NUL-padded),
+// the sample rate, the codec type, the checksum, and for each of the seven
+// sections its offset in the file and its size in bytes.
+constexpr uint32_t kUnitDbNameAt = 4;
+constexpr uint32_t kUnitDbNameSize = 32;
+constexpr uint32_t kUnitDbSampleRateAt = 36;
+constexpr uint32_t kUnitDbCodecTypeAt = 40;
+constexpr uint32_t kUnitDbChecksumAt = 44;
+constexpr int kUnitDbSectionCount = 7;
+constexpr uint32_t unitdb_section_offset_at(int section) { return 48 + 8 * static_cast<uint32_t>(section); }
+constexpr uint32_t unitdb_section_size_at(int section) { return 52 + 8 * static_cast<uint32_t>(section); }
+
+// How the unit audio is coded.
+enum UnitDbCodec : uint32_t {
+  kCodecPcm = 2,              // 16-bit samples in the record after the frame table
+  kCodecVorbis = 8,           // Vorbis packets in the record
+  kCodecVorbisScrambled = 12, // Vorbis packets stored scrambled in section 4
+  kCodecSilk = 14,            // SILK packets stored scrambled
+};
+
 struct UnitIndexRecord {
   char name[kUnitIndexRecordSize];  // NUL-terminated name, then host bytes
 };

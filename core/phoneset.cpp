@@ -3,21 +3,7 @@
 #include <cstring>
 
 #include "core/item.h"
-
-namespace {
-
-// strcmp on unsigned bytes, whatever the signedness of char.
-int compare_bytes(const char* a, const char* b) {
-  const auto* x = reinterpret_cast<const unsigned char*>(a);
-  const auto* y = reinterpret_cast<const unsigned char*>(b);
-  while (*x && *x == *y) {
-    ++x;
-    ++y;
-  }
-  return static_cast<int>(*x) - static_cast<int>(*y);
-}
-
-}  // namespace
+#include "core/platform.h"
 
 int32_t phone_id(const Phoneset* ps, const char* phone) {
   if (!ps || !phone) return -1;
@@ -26,7 +12,7 @@ int32_t phone_id(const Phoneset* ps, const char* phone) {
     int32_t high = ps->num_phones;
     while (low < high) {
       int32_t probe = (low + high) / 2;
-      int c = compare_bytes(phone, ps->phone_names[probe]);
+      int c = string_compare_bytes(phone, ps->phone_names[probe]);
       if (c == 0) return probe;
       if (c > 0)
         low = probe + 1;

@@ -118,6 +118,16 @@ bool string_in_list(const char* text, const char* const* list);
 const char* string_suffix_in_list(const char* text, const char* const* list);
 // First occurrence of `c` in `text`, or null.
 const char* string_find_char(const char* text, int c);
+// strcmp on unsigned bytes, whatever the signedness of char.
+inline int string_compare_bytes(const char* a, const char* b) {
+  const auto* x = reinterpret_cast<const unsigned char*>(a);
+  const auto* y = reinterpret_cast<const unsigned char*>(b);
+  while (*x && *x == *y) {
+    ++x;
+    ++y;
+  }
+  return static_cast<int>(*x) - static_cast<int>(*y);
+}
 // The text read as a decimal floating-point number (no digits gives 0).
 double string_to_double(const char* text);
 // The text read as a decimal integer: leading white space and a sign are

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
+#include "core/coding.h"
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+namespace {
 
 // A decoded unit: samples [0, total) laid out as left context, core, right
 // context, with its pitch marks (sample numbers in the same count).
@@ -22,10 +22,10 @@ struct UnitAudio {
 // the two halves, right context; any other table is all core).
 bool record_sizes(const VoiceDbInstance& inst, int32_t* total, int32_t* core) {
   if (inst.audio_size < 2) return false;
-  uint32_t n = le16(inst.audio);
+  uint32_t n = read_le16(inst.audio);
   if (inst.audio_size < 2 + 2 * n) return false;
-  *total = n ? le16(inst.audio + 2 * n) : 0;
-  *core = n == 4 ? le16(inst.audio + 6) - le16(inst.audio + 2) : *total;
+  *total = n ? read_le16(inst.audio + 2 * n) : 0;
+  *core = n == 4 ? read_le16(inst.audio + 6) - read_le16(inst.audio + 2) : *total;
   return *core >= 0;
 }
 

@@ -7,6 +7,7 @@
 #include "host/ssml.h"
 #include "host/text_io.h"
 #include "include/selvana/selvana.h"
+#include "lang_pt_br/abbreviations_pt_br.h"
 
 namespace {
 
@@ -16,9 +17,6 @@ bool blank(const std::string& s) {
   return true;
 }
 
-// Titles whose period does not end a sentence.
-constexpr const char* kTitles[] = {"Sr", "Sra", "Srta", "Dr", "Dra", "Prof", "Profa", "Av", "Exmo", "Exma", "Sto", "Sta", "St", nullptr};
-
 // Whether the mark at `mark` (followed by white space at `space`) ends a
 // sentence: not after a title, not before a word in lower case.
 bool sentence_ends(const std::string& text, size_t mark, size_t space) {
@@ -26,8 +24,8 @@ bool sentence_ends(const std::string& text, size_t mark, size_t space) {
     size_t start = mark;
     while (start > 0 && isalpha(static_cast<unsigned char>(text[start - 1]))) --start;
     const std::string word = text.substr(start, mark - start);
-    for (const char* const* t = kTitles; *t; ++t)
-      if (word == *t) return false;
+    for (const PtBrAbbreviation& a : kPtBrAbbreviations)
+      if (a.keeps_sentence && word == a.written) return false;
   }
   size_t next = space;
   while (next < text.size() && strchr(" \t\r\n", text[next]) && text[next]) ++next;

@@ -11,7 +11,7 @@
 #include "lang_pt_br/numbers.h"
 #include "lang_pt_br/token_to_words.h"
 #include "lang_pt_br/token_to_words_util.h"
-#include "trees/regex.h"
+#include "lang_pt_br/token_patterns.h"
 
 using tokwords::WordList;
 

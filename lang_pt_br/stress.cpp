@@ -71,16 +71,6 @@ bool ends_with_any(const char* word, const char* const* endings) {
   return string_suffix_in_list(word, endings) != nullptr;
 }
 
-int compare_bytes(const char* a, const char* b) {
-  const auto* x = reinterpret_cast<const unsigned char*>(a);
-  const auto* y = reinterpret_cast<const unsigned char*>(b);
-  while (*x && *x == *y) {
-    ++x;
-    ++y;
-  }
-  return static_cast<int>(*x) - static_cast<int>(*y);
-}
-
 bool opens(const char* vowel, const Value* cell, const Phoneset* ps) {
   const Value* f1 = next_phone(cell);
   if (!f1) return false;
@@ -122,7 +112,7 @@ bool is_open_mid_vowel_word(const char* word) {
   int32_t low = 0, high = open_mid_vowel_word_count;
   while (low < high) {
     int32_t mid = (low + high) / 2;
-    int c = compare_bytes(word, open_mid_vowel_words[mid]);
+    int c = string_compare_bytes(word, open_mid_vowel_words[mid]);
     if (c == 0) return true;
     if (c > 0) low = mid + 1;
     else high = mid;

@@ -8,13 +8,14 @@
 #include "core/path.h"
 #include "core/platform.h"
 #include "core/value.h"
+#include "lang_pt_br/abbreviations_pt_br.h"
 #include "lang_pt_br/dates.h"
 #include "lang_pt_br/fractions.h"
 #include "lang_pt_br/letters.h"
 #include "lang_pt_br/money.h"
 #include "lang_pt_br/numbers.h"
 #include "lang_pt_br/token_to_words_util.h"
-#include "trees/regex.h"
+#include "lang_pt_br/token_patterns.h"
 
 using tokwords::is_digit;
 using tokwords::is_letter;
@@ -81,20 +82,6 @@ bool matches(const Regex* pattern, const char* text) { return may_match(pattern,
 
 namespace {
 
-struct Title {
-  const char* name;
-  const char* word;
-};
-
-constexpr Title kTitles[] = {
-    {"Etc", "etc\xe9tera"},  {"etc", "etc\xe9tera"},  // etcétera
-    {"Sr", "senhor"},        {"sr", "senhor"},
-    {"Sra", "senhora"},      {"sra", "senhora"},
-    {"Sras", "senhoras"},    {"sras", "senhoras"},
-    {"Srs", "senhores"},     {"srs", "senhores"},
-    {"Srta", "senhorita"},   {"srta", "senhorita"},
-};
-
 // Letters that are read as words on their own rather than spelled:
 // a A á Á à À e E é É o O ó Ó.
 constexpr char kSingleCharWords[] =
@@ -152,8 +139,8 @@ char* path_text(const Item* item, const char* path) {
 }
 
 const char* title_word(const char* name) {
-  for (const Title& t : kTitles)
-    if (strcmp(name, t.name) == 0) return t.word;
+  for (const PtBrAbbreviation& a : kPtBrAbbreviations)
+    if (a.reading && strcmp(name, a.written) == 0) return a.reading;
   return nullptr;
 }
 

@@ -40,6 +40,18 @@ bool is_vowel_run(const char* text, size_t n) {
   return false;
 }
 
+// Copies the run of lower-case letters at *r to *w (in place: *w is never
+// ahead of *r), moving both past it; returns the run's length.
+// The copy may overwrite the run's old place: read it at *w - n afterwards.
+size_t copy_letters(const char** r, char** w) {
+  const char* start = *r;
+  while (is_lower(**r)) ++*r;
+  const size_t n = static_cast<size_t>(*r - start);
+  memmove(*w, start, n);
+  *w += n;
+  return n;
+}
+
 }  // namespace
 
 void xsampa_tokenize(const char* xsampa, LtsBuffer* out) {
@@ -94,13 +106,8 @@ void fix_stress_marks(char* phones) {
       pending = 0;
       *w++ = *r++;
     } else if (is_lower(c)) {
-      const char* start = r;
-      while (is_lower(*r)) ++r;
-      size_t n = static_cast<size_t>(r - start);
-      memmove(w, start, n);  // may overwrite the run's old place: test it where it now stands
-      bool vowel = is_vowel_run(w, n);
-      w += n;
-      if (pending && vowel) {
+      const size_t n = copy_letters(&r, &w);
+      if (pending && is_vowel_run(w - n, n)) {
         *w++ = pending;
         pending = 0;
       }
@@ -125,12 +132,8 @@ void fix_syllable_marks(char* phones) {
         *w++ = *r++;
       }
     } else if (is_lower(c)) {
-      const char* start = r;
-      while (is_lower(*r)) ++r;
-      size_t n = static_cast<size_t>(r - start);
-      memmove(w, start, n);  // may overwrite the run's old place: test it where it now stands
-      if (is_vowel_run(w, n)) pending = nullptr;
-      w += n;
+      const size_t n = copy_letters(&r, &w);
+      if (is_vowel_run(w - n, n)) pending = nullptr;
     } else {
       *w++ = *r++;
     }

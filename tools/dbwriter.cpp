@@ -5,11 +5,10 @@
 #include <cstring>
 #include <filesystem>
 
-namespace {
+#include "core/coding.h"
+#include "core/contract.h"
 
-void put_u32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+namespace {
 
 bool name_less(const UnitDbUnit& a, const UnitDbUnit& b) {
   // Unsigned byte order, a prefix before its extensions.
@@ -20,23 +19,23 @@ bool name_less(const UnitDbUnit& a, const UnitDbUnit& b) {
 }  // namespace
 
 std::vector<uint8_t> unitdb_build(const UnitDbParts& parts, std::string* error) {
-  std::vector<uint8_t> out(104, 0);
-  put_u32(out, 0, 0x56584443);
-  if (parts.name.size() > 31) {
+  std::vector<uint8_t> out(kUnitDbHeaderSize, 0);
+  write_le32(out.data(), kUnitDbMagic);
+  if (parts.name.size() > kUnitDbNameSize - 1) {
     if (error) *error = "database name longer than 31 bytes";
     return {};
   }
-  memcpy(out.data() + 4, parts.name.data(), parts.name.size());
-  put_u32(out, 36, parts.sample_rate);
-  put_u32(out, 40, parts.codec_type);
-  put_u32(out, 44, parts.checksum);
+  memcpy(out.data() + kUnitDbNameAt, parts.name.data(), parts.name.size());
+  write_le32(out.data() + kUnitDbSampleRateAt, parts.sample_rate);
+  write_le32(out.data() + kUnitDbCodecTypeAt, parts.codec_type);
+  write_le32(out.data() + kUnitDbChecksumAt, parts.checksum);
 
   auto append = [&](int field, const std::vector<uint8_t>& bytes, bool present) {
     if (!present) return;
     size_t offset = out.size();
     out.insert(out.end(), bytes.begin(), bytes.end());
-    put_u32(out, 48 + 8 * field, static_cast<uint32_t>(offset));
-    put_u32(out, 52 + 8 * field, static_cast<uint32_t>(bytes.size()));
+    write_le32(out.data() + unitdb_section_offset_at(field), static_cast<uint32_t>(offset));
+    write_le32(out.data() + unitdb_section_size_at(field), static_cast<uint32_t>(bytes.size()));
   };
 
   std::vector<UnitDbUnit> units = parts.units;

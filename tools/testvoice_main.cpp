@@ -90,7 +90,7 @@ SegmentTarget block(const Phone& p, int variant) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  VoiceDbSpec recipe;
+  VoiceDbRecipe recipe;
   std::string dir;
   int instances = 1;
   std::string phones;  // empty: all
@@ -111,13 +111,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (dir.empty() || recipe.codec_type == 14 || instances < 1 || instances > 100) {
+  if (dir.empty() || recipe.codec_type == kCodecSilk || instances < 1 || instances > 100) {
     fprintf(stderr, "usage: selvana-testvoice [--codec 2|8|12] [--encoder PATH] [--instances 1..100] DIR\n");
     return 2;
   }
   recipe.sample_rate = kRate;
   recipe.work_dir = dir;
-  if (recipe.codec_type == 12) recipe.vorbis_quality = -0.1f;
+  if (recipe.codec_type == kCodecVorbisScrambled) recipe.vorbis_quality = -0.1f;
   uint32_t recording = 0;
   auto chosen = [&](const Phone& p) { return phones.empty() || phones.find("," + std::string(p.name) + ",") != std::string::npos; };
   for (const Phone& l : kPhones) {

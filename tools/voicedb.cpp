@@ -104,7 +104,7 @@ std::vector<Bytes> split_packets(const Bytes& data) {
 
 // Encodes one unit with the Vorbis encoder tool.  The signal is followed by
 // silence so that the decoder's output covers every sample of the unit.
-bool vorbis_encode(const VoiceDbSpec& recipe, const std::vector<int16_t>& samples, Bytes* headers,
+bool vorbis_encode(const VoiceDbRecipe& recipe, const std::vector<int16_t>& samples, Bytes* headers,
                    std::vector<Bytes>* packets, std::string* error) {
   std::string dir = recipe.work_dir.empty() ? std::filesystem::temp_directory_path().string() : recipe.work_dir;
   std::string stem = dir + "/voicedb_" + std::to_string(getpid());
@@ -246,7 +246,7 @@ JoinEdge voicedb_edge_from_samples(const int16_t* samples, size_t n, size_t at, 
 
 void voicedb_scramble(uint8_t* block, uint32_t length, uint32_t checksum) { unscramble(block, length, checksum); }
 
-bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::string* error) {
+bool voicedb_build(const VoiceDbRecipe& recipe, std::vector<uint8_t>* out, std::string* error) {
   const uint32_t codec = recipe.codec_type;
   if (codec != 2 && codec != 8 && codec != 12 && codec != 14) {
     *error = "codec type " + std::to_string(codec) + " is not 2, 8, 12 or 14";
@@ -442,7 +442,7 @@ bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::st
   return true;
 }
 
-bool voicedb_write(const std::string& path, const VoiceDbSpec& recipe, std::string* error) {
+bool voicedb_write(const std::string& path, const VoiceDbRecipe& recipe, std::string* error) {
   Bytes bytes;
   if (!voicedb_build(recipe, &bytes, error)) return false;
   std::error_code ec;

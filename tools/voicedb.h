@@ -41,7 +41,7 @@ struct VoiceDbUnit {
   uint32_t skip = 0;
 };
 
-struct VoiceDbSpec {
+struct VoiceDbRecipe {
   std::string name = "vox_pt_br_selvana";
   uint32_t checksum = 2718093645u;
   uint32_t sample_rate = 16000;
@@ -56,10 +56,10 @@ struct VoiceDbSpec {
 // Builds the file's bytes; false with `error` set when a unit does not fit
 // the layout (name too long, frame ends beyond 16 bits, missing samples or
 // packets, a type-12 packet over 255 bytes, encoder failure).
-bool voicedb_build(const VoiceDbSpec& recipe, std::vector<uint8_t>* out, std::string* error);
+bool voicedb_build(const VoiceDbRecipe& recipe, std::vector<uint8_t>* out, std::string* error);
 
 // Builds and writes the file (creating its folder).
-bool voicedb_write(const std::string& path, const VoiceDbSpec& recipe, std::string* error);
+bool voicedb_write(const std::string& path, const VoiceDbRecipe& recipe, std::string* error);
 
 // The join edge at sample `at` of `samples` (n samples at `rate` Hz), as
 // docs/voice-database.md defines it: RMS amplitude and level of the 20 ms

@@ -66,24 +66,9 @@ RegexMatch* regex_find(const Regex* regex, const char* text);
 // text has the pattern's form.
 bool regex_matches(const Regex* regex, const char* text);
 
-// The stored patterns (sources in regex_patterns.cpp).
-extern const Regex ordinal_pattern;
-extern const Regex number_pattern;
-extern const Regex integer_pattern;
-extern const Regex digits_pattern;
-extern const Regex roman_pattern;
-extern const Regex abbreviation_pattern;
-extern const Regex word_pattern;
-extern const Regex letters_pattern;
-extern const Regex time_pattern;
-extern const Regex duration_pattern;
-extern const Regex date_dmy_pattern;
-extern const Regex date_mdy_pattern;
-extern const Regex date_ymd_pattern;
-extern const Regex date_fields_pattern;
-extern const Regex date_format_pattern;
-extern const Regex scale_word_pattern;
-extern const Regex money_pattern;
+// The pattern of the decision trees' `matches` question (source in
+// regex_patterns.cpp); the patterns of Portuguese tokens are declared in
+// lang_pt_br/token_patterns.h.
 extern const Regex ascii_abbreviation_pattern;
 
 // Pattern table of the decision-tree `matches` question: index 0 is
@@ -91,11 +76,10 @@ extern const Regex ascii_abbreviation_pattern;
 constexpr int kCartPatternCount = 1;
 extern const Regex* const cart_patterns[kCartPatternCount];
 
-// Every stored pattern with its name and source text, for tests and tools.
+// A stored pattern with its name and source text, for tests and tools.
 struct StoredPattern {
   const char* name;
   const char* source;
   const Regex* regex;
 };
-constexpr int kStoredPatternCount = 18;
-extern const StoredPattern stored_patterns[kStoredPatternCount];
+extern const StoredPattern cart_stored_patterns[kCartPatternCount];

@@ -332,3 +332,14 @@ inline constexpr Regex regex_constant = [] {
   r.program = regex_program<S>.data();
   return r;
 }();
+
+// Defines a stored pattern: its source text (name##_source, for the tables
+// of tests and tools) and its Regex compiled while the file is compiled.
+#define STORED_PATTERN(name, source)                  \
+  namespace {                                          \
+  constexpr char name##_source[] = source;             \
+  }                                                    \
+  const Regex name = regex_constant<source>;           \
+  static_assert(regex_constant<source>.anchored == 1 && \
+                regex_constant<source>.first_char == 0, #name " must be anchored")
+

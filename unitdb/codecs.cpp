@@ -84,16 +84,16 @@ bool read_stored_packets(DecoderContext* context, const uint8_t* record, uint32_
 
 bool unitdb_set_codec_slots(UnitDbFile* file, uint32_t codec_type) {
   switch (codec_type) {
-    case 2:
+    case kCodecPcm:
       file->unit_decode = pcm_decode;
       return true;
-    case 8:
+    case kCodecVorbis:
       vorbis_set_slots(file, false);
       return true;
-    case 12:
+    case kCodecVorbisScrambled:
       vorbis_set_slots(file, true);
       return true;
-    case 14:
+    case kCodecSilk:
       silk_set_slots(file);
       return true;
     default:

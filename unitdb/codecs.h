@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/coding.h"
 #include "core/contract.h"
 #include "unitdb/scramble.h"
 
@@ -45,8 +46,3 @@ struct StoredPackets {
 // record is damaged or the read fails.
 bool read_stored_packets(DecoderContext* context, const uint8_t* record, uint32_t size, StoredPackets* out);
 
-inline uint16_t read_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t read_le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}

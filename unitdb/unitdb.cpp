@@ -13,13 +13,9 @@ namespace {
 constexpr const char* kCannotOpen = "**Error: cannot open or incorrect file `%s'\n";
 constexpr const char* kLacksFeatures = "**Error: file `%s' lacks needed features\n";
 
-uint32_t read_u32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-
 // Header fields of the seven sections, in header order.
 enum Section { kSection0, kCodecSetup, kUnitIndex, kSection3, kSection4, kSection5, kSection6, kSectionCount };
+static_assert(kSectionCount == kUnitDbSectionCount);
 
 struct SectionField {
   uint32_t offset;
@@ -32,8 +28,8 @@ struct SectionField {
 int64_t section_layout(const uint8_t* header, int64_t file_size, SectionField* sections) {
   uint64_t length = 0;
   for (int s = 0; s < kSectionCount; ++s) {
-    sections[s].offset = read_u32(header + 48 + 8 * s);
-    sections[s].size = read_u32(header + 52 + 8 * s);
+    sections[s].offset = read_le32(header + unitdb_section_offset_at(s));
+    sections[s].size = read_le32(header + unitdb_section_size_at(s));
     uint64_t end = static_cast<uint64_t>(sections[s].offset) + sections[s].size;
     if (s == kCodecSetup) {
       if (sections[s].size == 0) continue;  // no codec setup: nothing of it is used
@@ -102,7 +98,7 @@ UnitDatabase* unitdb_load(Features* features, const char* voxdir) {
   File* handle = path ? file_open(path, kFileRead) : nullptr;
   if (!handle) return fail_open(nullptr, nullptr);
   uint8_t header[kUnitDbHeaderSize];
-  if (file_read(handle, header, 1, sizeof header) != kUnitDbHeaderSize || read_u32(header) != kUnitDbMagic)
+  if (file_read(handle, header, 1, sizeof header) != kUnitDbHeaderSize || read_le32(header) != kUnitDbMagic)
     return fail_open(handle, nullptr);
 
   // Every section must lie inside the file before anything is mapped.
@@ -112,10 +108,10 @@ UnitDatabase* unitdb_load(Features* features, const char* voxdir) {
 
   auto* f = static_cast<UnitDbFile*>(heap_alloc(sizeof(UnitDbFile)));
   f->path = string_copy(path);
-  f->name = string_sub(reinterpret_cast<const char*>(header + 4), 0,
-                       static_cast<int>(strnlen(reinterpret_cast<const char*>(header + 4), 32)));
-  f->sample_rate = read_u32(header + 36);
-  f->checksum = read_u32(header + 44);
+  const char* stored_name = reinterpret_cast<const char*>(header + kUnitDbNameAt);
+  f->name = string_sub(stored_name, 0, static_cast<int>(strnlen(stored_name, kUnitDbNameSize)));
+  f->sample_rate = read_le32(header + kUnitDbSampleRateAt);
+  f->checksum = read_le32(header + kUnitDbChecksumAt);
 
   f->mapping = file_map(path, static_cast<uint64_t>(length));
   if (!f->mapping) return fail_open(handle, f);
@@ -138,7 +134,7 @@ UnitDatabase* unitdb_load(Features* features, const char* voxdir) {
   file_close(handle);
   handle = nullptr;
 
-  if (!unitdb_set_codec_slots(f, read_u32(header + 40))) return fail_open(nullptr, f);
+  if (!unitdb_set_codec_slots(f, read_le32(header + kUnitDbCodecTypeAt))) return fail_open(nullptr, f);
 
   // The file must belong to this voice.
   if (name && strcmp(name, f->name) != 0) {

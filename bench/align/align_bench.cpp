@@ -366,7 +366,7 @@ bool build_voice(const std::vector<TestRecording>& set, const std::vector<std::v
       return false;
     }
   }
-  const VoiceDbSpec& recipe = builder.recipe();
+  const VoiceDbRecipe& recipe = builder.recipe();
   return voicedb_write(unitdb_voice_path(voxdir, recipe.name, recipe.checksum), recipe, error);
 }
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "core/platform.h"
-#include "trees/regex.h"
+#include "lang_pt_br/token_patterns.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "lang_pt_br/token_to_words.h"
 #include "lang_pt_br/token_to_words_util.h"
 #include "lang_pt_br/tokenstream.h"
-#include "trees/regex.h"
+#include "lang_pt_br/token_patterns.h"
 
 namespace {
 

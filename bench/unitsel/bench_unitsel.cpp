@@ -15,35 +15,13 @@
 #include "core/features.h"
 #include "unitsel/graph.h"
 #include "unitsel/join_cost.h"
+#include "tests/support/phone_class.h"
 #include "unitsel/target_cost.h"
 
 namespace {
 
-const char* const kPhones[] = {"a", "an", "b", "ch", "d", "e", "eh", "en", "f", "g", "h", "i",
-                               "in", "j", "jh", "k", "l", "lj", "m", "n", "ni", "o", "oh", "on",
-                               "p", "pau", "r", "s", "sh", "t", "u", "un", "v", "w", "z", "zh"};
-constexpr int kPhoneCount = 36;
-const char* const kVowels[] = {"a", "an", "e", "eh", "en", "i", "in", "o", "oh", "on", "u", "un"};
-
-struct PhoneClass {
-  const char* vc;
-  const char* cvox;
-  const char* ctype;
-};
-
-PhoneClass class_of(const std::string& p) {
-  if (p == "pau") return {"0", "0", "0"};
-  for (const char* v : kVowels)
-    if (p == v) return {"+", "0", "0"};
-  if (p == "b" || p == "d" || p == "g") return {"-", "+", "p"};
-  if (p == "k" || p == "p" || p == "t") return {"-", "-", "p"};
-  if (p == "j" || p == "w") return {"-", "+", "g"};
-  if (p == "r") return {"-", "+", "r"};
-  if (p == "ch" || p == "f" || p == "h" || p == "s" || p == "sh") return {"-", "-", "f"};
-  if (p == "l" || p == "lj") return {"-", "+", "l"};
-  if (p == "m" || p == "n" || p == "ni") return {"-", "+", "n"};
-  return {"-", "+", "f"};
-}
+int phone_count() { return phoneset_pt_br.num_phones; }
+const char* phone_name(int i) { return phoneset_pt_br.phone_names[i]; }
 
 // Strings owned by one side (targets or units), so that the two sides never
 // share pointers, as with a real host.
@@ -65,7 +43,7 @@ SegmentTarget random_target(std::mt19937& rng, StringPool& pool, const std::vect
   static const char* const kTones[] = {"NONE", "NONE", "L*", "L", "H", "H*"};
   auto phone = [&](long k) {
     long n = static_cast<long>(phones.size());
-    return std::string(k < 0 || k >= n ? "pau" : kPhones[phones[static_cast<size_t>(k)]]);
+    return std::string(k < 0 || k >= n ? "pau" : phone_name(phones[static_cast<size_t>(k)]));
   };
   long i = static_cast<long>(at);
   SegmentTarget t{};
@@ -98,7 +76,7 @@ SegmentTarget random_target(std::mt19937& rng, StringPool& pool, const std::vect
   t.level5 = static_cast<uint8_t>(rng() % 3);
   t.level6 = static_cast<uint8_t>(rng() % 3);
   t.tone = pool.get(kTones[rng() % 6]);
-  PhoneClass c = class_of(phone(i));
+  PhoneClass c = phone_class(phone(i).c_str());
   t.ph_vc = pool.get(c.vc);
   t.ph_cvox = pool.get(c.cvox);
   t.ph_ctype = pool.get(c.ctype);
@@ -107,7 +85,7 @@ SegmentTarget random_target(std::mt19937& rng, StringPool& pool, const std::vect
 
 std::vector<int> random_phones(std::mt19937& rng, size_t n) {
   std::vector<int> p(n);
-  for (auto& x : p) x = static_cast<int>(rng() % kPhoneCount);
+  for (auto& x : p) x = static_cast<int>(rng() % static_cast<uint32_t>(phone_count()));
   return p;
 }
 
@@ -325,11 +303,11 @@ BENCHMARK(BM_JoinCostOther)->Arg(0xffffffff)->Arg(2000);
 struct GraphData {
   GraphData() {
     std::vector<std::string> names;
-    for (const char* a : kPhones)
-      for (const char* b : kPhones) names.push_back(std::string(a) + "-" + b);
+    for (int a = 0; a < phone_count(); ++a)
+      for (int b = 0; b < phone_count(); ++b) names.push_back(std::string(phone_name(a)) + "-" + phone_name(b));
     std::mt19937 rng(99);
     while (names.size() < 10000) {
-      std::string n = std::string(kPhones[rng() % kPhoneCount]) + "_" + std::to_string(rng() % 100000);
+      std::string n = std::string(phone_name(static_cast<int>(rng() % static_cast<uint32_t>(phone_count())))) + "_" + std::to_string(rng() % 100000);
       names.push_back(n.substr(0, 9));
     }
     std::sort(names.begin(), names.end());

@@ -176,6 +176,10 @@ TEST(FeatureFunctions, SyllableWithoutVowel) {
   EXPECT_EQ(syl_onsetsize(syl(u, 0)), S(3));
   EXPECT_EQ(syl_codasize(syl(u, 0)), S(3));
   EXPECT_EQ(seg_onsetcoda(seg(u, 0)), featfunc_coda());
+  // The consonant walks run off the syllable without meeting a vowel.
+  EXPECT_EQ(seg_onset_stop(seg(u, 0)), S(1));
+  EXPECT_EQ(seg_coda_nasal(seg(u, 0)), S(0));
+  EXPECT_EQ(seg_onset_glide(seg(u, 0)), S(0));
   utterance_delete(u);
 }
 
@@ -395,26 +399,6 @@ TEST(FeatureFunctions, OnlySegmentDurationAllocates) {
   EXPECT_EQ(heap_alloc_count(), before);
   EXPECT_GT(calls, 47 * 10);
   utterance_delete(u);
-}
-
-TEST(FeatureFunctions, RegisteredInTheStandardOrder) {
-  Features* f = features_new();
-  register_feature_functions(f);
-  ASSERT_EQ(features_count(f), 48);
-  // Newest names come first: the walk meets the standard order reversed.
-  std::vector<std::string> names;
-  for (const FeaturePair* p = f->head; p; p = p->next) {
-    names.insert(names.begin(), p->name);
-    EXPECT_EQ(value_type(p->val), kTypeFFunc);
-  }
-  EXPECT_EQ(names[0], "ph_vc");
-  EXPECT_EQ(names[8], "word_num_syls");
-  EXPECT_EQ(names[29], "seg_onsetcoda");
-  EXPECT_EQ(names[37], "segment_duration");
-  EXPECT_EQ(names[47], "language_code");
-  EXPECT_EQ(value_ffunc(features_get(f, "seg_onsetcoda")), reinterpret_cast<void*>(seg_onsetcoda));
-  EXPECT_EQ(value_ffunc(features_get(f, "ssyl_in")), reinterpret_cast<void*>(ssyl_in));
-  features_free(f);
 }
 
 TEST(FeatureFunctionsDeathTest, ContractViolations) {

@@ -48,7 +48,9 @@ TEST(Features, ValueHeldByTwoListsSurvivesTheFirst) {
   Value* v = value_new_string("shared");
   features_set(a, "x", v);
   features_set(b, "y", v);
+  EXPECT_EQ(v->head.atom.refcount, 2);
   features_free(a);
+  EXPECT_EQ(v->head.atom.refcount, 1);  // the first list gave its hold back
   EXPECT_STREQ(features_get_string(b, "y"), "shared");
   features_free(b);
 }

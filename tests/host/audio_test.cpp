@@ -34,8 +34,8 @@ std::vector<std::vector<uint8_t>> silk_packets(size_t first, size_t count) {
 }
 
 // A voice for "pau a t o pau" in the given coding, two instances of a-t.
-VoiceDbSpec coded_voice(uint32_t codec, const std::string& work) {
-  VoiceDbSpec recipe = enginetest::recipe(codec);
+VoiceDbRecipe coded_voice(uint32_t codec, const std::string& work) {
+  VoiceDbRecipe recipe = enginetest::recipe(codec);
   recipe.work_dir = work;
   const char* phones[] = {"pau", "a", "t", "o", "pau"};
   for (uint32_t p = 0; p < 4; ++p) {
@@ -81,7 +81,7 @@ TEST_P(Codings, UnitsComeOutSampleExactOutsideTheCrossfades) {
   const uint32_t codec = GetParam();
   if (codec == 14 && !std::filesystem::exists(kSilkVector + ".bit")) GTEST_SKIP() << "no SILK vectors";
   testutil::TempDir dir;
-  VoiceDbSpec recipe = coded_voice(codec, dir.path());
+  VoiceDbRecipe recipe = coded_voice(codec, dir.path());
   TestVoice v(dir.path());
   ASSERT_TRUE(v.open(recipe));
   std::vector<SegmentTarget> targets = enginetest::targets({"pau", "a", "t", "o", "pau"});
@@ -177,7 +177,7 @@ double median_spacing(const std::vector<int32_t>& at) {
 
 TEST(Audio, VoicedUnitsJoinInStepAndFollowRatePitchAndVolume) {
   testutil::TempDir dir;
-  VoiceDbSpec recipe = enginetest::recipe();
+  VoiceDbRecipe recipe = enginetest::recipe();
   // Two recordings at 160 and 145 Hz whose pulses fall at other phases of
   // the cut points.
   recipe.units = {pulse_unit("a", "t", 0, 100, 17), pulse_unit("t", "o", 1, 110, 61)};
@@ -230,7 +230,7 @@ TEST(Audio, VoicedUnitsJoinInStepAndFollowRatePitchAndVolume) {
 
 TEST(Audio, UnitsWithoutContextJoinWithoutCrossfade) {
   testutil::TempDir dir;
-  VoiceDbSpec recipe = enginetest::recipe();
+  VoiceDbRecipe recipe = enginetest::recipe();
   for (auto [l, r, pos] : {std::tuple{"a", "t", 0u}, {"t", "o", 1u}}) {
     VoiceDbUnit u = enginetest::unit(l, r, pos, 0);  // different recordings
     u.samples.erase(u.samples.begin(), u.samples.begin() + 80);

@@ -13,38 +13,20 @@
 
 #include "host/synth.h"
 #include "host/voice_host.h"
+#include "tests/support/phone_class.h"
 #include "tests/support/temp_dir.h"
 #include "tools/voicedb.h"
 
 namespace enginetest {
 
-struct PhoneClass {
-  const char* name;
-  const char* vc;
-  const char* cvox;
-  const char* ctype;
-};
-
-// The phone classes of the voice's phoneset for the phones the tests use.
-constexpr PhoneClass kPhones[] = {
-    {"a", "+", "0", "0"},  {"e", "+", "0", "0"},  {"eh", "+", "0", "0"}, {"i", "+", "0", "0"},
-    {"o", "+", "0", "0"},  {"u", "+", "0", "0"},  {"t", "-", "-", "p"},  {"d", "-", "+", "p"},
-    {"s", "-", "-", "f"},  {"sh", "-", "-", "f"}, {"zh", "-", "+", "f"}, {"m", "-", "+", "n"},  {"l", "-", "+", "l"},  {"pau", "0", "0", "0"},
-};
-
-inline const PhoneClass& phone_class(const char* name) {
-  for (const PhoneClass& p : kPhones)
-    if (strcmp(p.name, name) == 0) return p;
-  return kPhones[sizeof kPhones / sizeof kPhones[0] - 1];
-}
-
 // A block for one phone: its name and class, contexts "0", the given length
 // in milliseconds, everything else zero.
 inline SegmentTarget block(const char* name, float measure_ms) {
   SegmentTarget t{};
-  const PhoneClass& c = phone_class(name);
+  const PhoneClass c = phone_class(name);
+  const int id = phone_id(&phoneset_pt_br, name);
   t.measure = measure_ms;
-  t.name = c.name;
+  t.name = phoneset_pt_br.phone_names[id < 0 ? phone_id(&phoneset_pt_br, "pau") : id];
   t.pp_name = t.p_name = t.n_name = t.nn_name = "0";
   t.label = t.gpos_p = t.gpos = t.gpos_n = t.tone = "0";
   t.ph_vc = c.vc;
@@ -106,7 +88,7 @@ class TestVoice {
   explicit TestVoice(const std::string& dir) : dir_(dir) {}
   ~TestVoice() { close(); }
 
-  bool open(const VoiceDbSpec& recipe) {
+  bool open(const VoiceDbRecipe& recipe) {
     close();
     std::string error;
     std::string path = dir_ + "/" + recipe.name + "/" + std::to_string(recipe.checksum) + "/" + recipe.name + "22v";
@@ -138,8 +120,8 @@ class TestVoice {
   SynthEngine engine_;
 };
 
-inline VoiceDbSpec recipe(uint32_t codec = 2) {
-  VoiceDbSpec s;
+inline VoiceDbRecipe recipe(uint32_t codec = 2) {
+  VoiceDbRecipe s;
   s.codec_type = codec;
   s.vorbis_encoder = std::string(SELVANA_BIN_DIR) + "/selvana-vorbis-encode";
   s.vorbis_quality = codec == 12 ? -0.1f : 0.0f;

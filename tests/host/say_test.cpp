@@ -127,7 +127,7 @@ TEST(Say, BadInputIsReportedNeverFatal) {
 
 TEST(Say, VerboseReportsWhatStandsInForMissingDiphones) {
   testutil::TempDir dir;
-  VoiceDbSpec recipe = enginetest::recipe();
+  VoiceDbRecipe recipe = enginetest::recipe();
   recipe.units = {enginetest::unit("a", "t", 0, 0)};
   std::string error;
   ASSERT_TRUE(voicedb_write(dir.path() + "/vox_pt_br_selvana/2718093645/vox_pt_br_selvana22v", recipe, &error));

@@ -58,7 +58,7 @@ TEST(Search, FindsTheCheapestPathOfRandomVoices) {
   for (int seed = 0; seed < 12; ++seed) {
     std::mt19937 rng(static_cast<unsigned>(seed));
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    VoiceDbSpec recipe = enginetest::recipe();
+    VoiceDbRecipe recipe = enginetest::recipe();
     for (size_t p = 0; p + 1 < phones.size(); ++p) {
       int n = pick(1, 3);
       for (int k = 0; k < n; ++k) {
@@ -94,7 +94,7 @@ TEST(Search, FindsTheCheapestPathOfRandomVoices) {
 
 TEST(Search, PrefersUnitsThatWereNeighboursInARecording) {
   testutil::TempDir dir;
-  VoiceDbSpec recipe = enginetest::recipe();
+  VoiceDbRecipe recipe = enginetest::recipe();
   // Every edge differs from every other one, so only recording neighbours
   // join for free: (1, 3) followed by (1, 4).
   const uint32_t left[3][2] = {{2, 0}, {1, 3}, {3, 7}};
@@ -133,8 +133,8 @@ TEST(Search, PrefersUnitsThatWereNeighboursInARecording) {
 // Position 0 has a unit A that fits its target best and a unit B that fits
 // worse but was recorded right before the only unit C of position 1; A and C
 // join badly (`bad_join`) or well.
-VoiceDbSpec beam_voice(bool bad_join) {
-  VoiceDbSpec recipe = enginetest::recipe();
+VoiceDbRecipe beam_voice(bool bad_join) {
+  VoiceDbRecipe recipe = enginetest::recipe();
   VoiceDbUnit a = enginetest::unit("a", "t", 0, 0, 80, 80);
   VoiceDbUnit b = enginetest::unit("a", "t", 5, 0, 80, 300);
   VoiceDbUnit c = enginetest::unit("t", "o", 5, 1, 80, 80);
@@ -174,7 +174,7 @@ TEST(Search, TheBeamChangesTheResultOnlyWhenTheBestPathLeavesIt) {
 
 TEST(Search, MissingDiphonesTakeARelatedPhoneAChainASpliceOrASilence) {
   testutil::TempDir dir;
-  VoiceDbSpec recipe = enginetest::recipe();
+  VoiceDbRecipe recipe = enginetest::recipe();
   recipe.units = {enginetest::unit("a", "t", 0, 0), enginetest::unit("t", "eh", 0, 1), enginetest::unit("e", "s", 1, 0),
                   enginetest::unit("zh", "a", 2, 0), enginetest::unit("o", "m", 3, 0)};
   TestVoice v(dir.path());
@@ -218,7 +218,7 @@ TEST(Search, MissingDiphonesTakeARelatedPhoneAChainASpliceOrASilence) {
 
 TEST(Search, ARunOfTheSearchAllocatesNothing) {
   testutil::TempDir dir;
-  VoiceDbSpec recipe = enginetest::recipe();
+  VoiceDbRecipe recipe = enginetest::recipe();
   for (uint32_t r = 0; r < 6; ++r)
     for (auto [l, rt] : {std::pair{"pau", "a"}, {"a", "t"}, {"t", "o"}, {"o", "pau"}})
       recipe.units.push_back(enginetest::unit(l, rt, r, 0, 60.0f + 10 * r));
@@ -237,7 +237,7 @@ TEST(Search, ARunOfTheSearchAllocatesNothing) {
 
 TEST(Search, FewerThanTwoTargetsGiveAnEmptyWave) {
   testutil::TempDir dir;
-  VoiceDbSpec recipe = enginetest::recipe();
+  VoiceDbRecipe recipe = enginetest::recipe();
   recipe.units = {enginetest::unit("a", "t", 0, 0)};
   TestVoice v(dir.path());
   ASSERT_TRUE(v.open(recipe));
@@ -264,7 +264,7 @@ namespace {
 
 TEST(Search, BoundaryFlagsLetOnlyTheBestPathGoOn) {
   testutil::TempDir dir;
-  VoiceDbSpec recipe = enginetest::recipe();
+  VoiceDbRecipe recipe = enginetest::recipe();
   const std::vector<const char*> phones = {"pau", "a", "t", "a", "s", "a", "t", "o", "pau"};
   for (size_t p = 0; p + 1 < phones.size(); ++p)
     for (uint32_t r = 0; r < 3; ++r)

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/coding.h"
+#include "core/contract.h"
 #include "tests/host/run_tool.h"
 #include "tests/support/temp_dir.h"
 #include "tools/dbwriter.h"
@@ -33,7 +35,7 @@ struct PcmDb {
     std::string error;
     EXPECT_TRUE(unitdb_write(path, p, &error)) << error;
     std::vector<uint8_t> bytes = unitdb_build(p, &error);
-    record_offset = testutil::get_u32(bytes, 72);
+    record_offset = read_le32(bytes.data() + unitdb_section_offset_at(3));
     record_size = static_cast<uint32_t>(record.size());
   }
 };

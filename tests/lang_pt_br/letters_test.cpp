@@ -6,15 +6,15 @@
 #include <string>
 
 #include "core/platform.h"
-#include "tests/lang_pt_br/text_support.h"
+#include "tests/support/text.h"
 
 namespace {
 
-using texttest::elements;
-using texttest::latin15;
-using texttest::words;
+using testtext::elements;
+using testtext::latin9;
+using testtext::words;
 
-std::string name_of(int byte) { return texttest::utf8(character_names[byte]); }
+std::string name_of(int byte) { return testtext::utf8(character_names[byte]); }
 
 TEST(CharacterNames, EveryByte) {
   for (int b = 0; b < 256; ++b) {
@@ -60,9 +60,9 @@ TEST(SpellCharacters, WordsOfTheNames) {
   EXPECT_EQ(elements(spell_characters(":")), "dois|pontos");
   EXPECT_EQ(words(spell_characters("am")), "á éme");
   EXPECT_EQ(words(spell_characters("Ab")), words(spell_characters("aB")));
-  EXPECT_EQ(words(spell_characters(latin15("É").c_str())), "é com acento agudo");
-  EXPECT_EQ(elements(spell_characters(latin15("é").c_str())), "é");
-  EXPECT_EQ(words(spell_characters(latin15("€5").c_str())), "euro cinco");
+  EXPECT_EQ(words(spell_characters(latin9("É").c_str())), "é com acento agudo");
+  EXPECT_EQ(elements(spell_characters(latin9("é").c_str())), "é");
+  EXPECT_EQ(words(spell_characters(latin9("€5").c_str())), "euro cinco");
   EXPECT_EQ(spell_characters(""), nullptr);
   EXPECT_EQ(spell_characters("\x01\x1f\x7f\x80\x9f"), nullptr);
   EXPECT_EQ(words(spell_characters("a\x85" "b")), "á bê");
@@ -74,10 +74,10 @@ TEST(SpellWordLetters, JoinedOrSeparate) {
   EXPECT_EQ(elements(spell_word_letters("cd.")), "cê-dê");
   EXPECT_EQ(elements(spell_word_letters("BcD")), "bê-cê-dê");
   EXPECT_EQ(elements(spell_word_letters("bc's")), "bê-cê's");
-  EXPECT_EQ(elements(spell_word_letters(latin15("bcõ").c_str())), "bê|cê|ó|com|til");
+  EXPECT_EQ(elements(spell_word_letters(latin9("bcõ").c_str())), "bê|cê|ó|com|til");
   // Letter classes: accented vowels and ç read as their plain letters, ã as "ã".
-  EXPECT_EQ(elements(spell_word_letters(latin15("ÁàçÉêíóÔúüã").c_str())), "á-á-cê-é-é-i-ó-ó-u-u-ã");
-  EXPECT_EQ(elements(spell_word_letters(latin15("Ã").c_str())), "ã");
+  EXPECT_EQ(elements(spell_word_letters(latin9("ÁàçÉêíóÔúüã").c_str())), "á-á-cê-é-é-i-ó-ó-u-u-ã");
+  EXPECT_EQ(elements(spell_word_letters(latin9("Ã").c_str())), "ã");
   // A name with a space splits the whole result, and "'s" goes on the last word.
   EXPECT_EQ(elements(spell_word_letters("b:'s")), "bê|dois|pontos's");
   EXPECT_EQ(elements(spell_word_letters("x.y.z.")), "xis-ípsilon-zê");

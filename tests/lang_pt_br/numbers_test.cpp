@@ -5,12 +5,12 @@
 #include <string>
 
 #include "core/platform.h"
-#include "tests/lang_pt_br/text_support.h"
+#include "tests/support/text.h"
 
 namespace {
 
-using texttest::latin15;
-using texttest::words;
+using testtext::latin9;
+using testtext::words;
 
 NumberForm feminine() {
   NumberForm f;

@@ -44,14 +44,10 @@ TEST(Gpos, ExactByteWiseMatch) {
   EXPECT_EQ(tag("voc\xc3\xaa"), "content");
 }
 
-TEST(Gpos, ClassSizesAndFirstClassWins) {
-  const int expected[] = {27, 14, 59, 41, 20, 12, 8};
+TEST(Gpos, EveryListedWordFindsItsOwnClass) {
   std::set<std::string> seen;
-  int k = 0;
-  for (const Value* const* cls = kPosClasses; *cls; ++cls, ++k) {
-    ASSERT_LT(k, 7);
-    int n = 0;
-    for (const Value* w = *cls + 1; w->body.s; ++w, ++n) {
+  for (const Value* const* cls = kPosClasses; *cls; ++cls) {
+    for (const Value* w = *cls + 1; w->body.s; ++w) {
       EXPECT_EQ(value_type(w), kTypeString);
       EXPECT_EQ(w->head.atom.refcount, kPermanentRefcount);
       // No word is listed twice, so the search order never hides one.
@@ -60,9 +56,7 @@ TEST(Gpos, ClassSizesAndFirstClassWins) {
       for (const char* c = w->body.s; *c; ++c)
         EXPECT_FALSE(static_cast<unsigned char>(*c) == 0xc3) << "UTF-8 lead byte in " << w->body.s;
     }
-    EXPECT_EQ(n, expected[k]) << value_string(*cls);
   }
-  EXPECT_EQ(k, 7);
 }
 
 TEST(Gpos, FeatureFunctionReturnsTheConstantTag) {

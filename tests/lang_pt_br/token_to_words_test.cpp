@@ -16,6 +16,7 @@ using toktest::feature;
 using toktest::latin9;
 using toktest::read;
 using toktest::read_hint;
+using toktest::read_punc;
 using toktest::take;
 using toktest::Tokens;
 
@@ -59,19 +60,9 @@ TEST(ToneMarks, TwoCharactersAloneAreNoToneMark) {
 }
 
 TEST(Titles, ReadAsWordsAndTakeTheirPeriodFromPunc) {
-  Tokens t;
-  Item* with_period = t.add("Sr", ".");
-  EXPECT_EQ(take(token_to_words(with_period)), "senhor");
-  EXPECT_EQ(feature(with_period, "punc"), "");
-
-  Item* more = t.add("Sra", ".,");
-  EXPECT_EQ(take(token_to_words(more)), "senhora");
-  EXPECT_EQ(feature(more, "punc"), ",");
-
-  Item* without = t.add("sr", ",");
-  EXPECT_EQ(take(token_to_words(without)), "senhor");
-  EXPECT_EQ(feature(without, "punc"), ",");
-
+  EXPECT_EQ(read_punc("Sr", "."), "senhor | ");
+  EXPECT_EQ(read_punc("Sra", ".,"), "senhora | ,");
+  EXPECT_EQ(read_punc("sr", ","), "senhor | ,");
   EXPECT_EQ(read("Srs"), "senhores");
   EXPECT_EQ(read("sras"), "senhoras");
   EXPECT_EQ(read("Srta"), "senhorita");
@@ -81,20 +72,11 @@ TEST(Titles, ReadAsWordsAndTakeTheirPeriodFromPunc) {
 }
 
 TEST(Abbreviations, DottedAbbreviationNeedsItsFinalPeriod) {
-  Tokens t;
-  Item* split_period = t.add("E.U.A", ".");
-  EXPECT_EQ(take(token_to_words(split_period)), "e.u.a.");
-  EXPECT_EQ(feature(split_period, "punc"), "");
-
-  Item* written = t.add("E.U.A.");
-  EXPECT_EQ(take(token_to_words(written)), "e.u.a.");
-  EXPECT_EQ(feature(written, "punc"), "");
-
-  Item* written_and_split = t.add("a.b.", ".");
-  EXPECT_EQ(take(token_to_words(written_and_split)), "a.b.");
-  EXPECT_EQ(feature(written_and_split, "punc"), ".");  // its own period was written
-
+  EXPECT_EQ(read_punc("E.U.A", "."), "e.u.a. | ");
+  EXPECT_EQ(read_punc("E.U.A.", ""), "e.u.a. | ");
+  EXPECT_EQ(read_punc("a.b.", "."), "a.b. | .");  // its own period was written
   // Without any period it is cut at its class boundaries instead.
+  Tokens t;
   Item* bare = t.add("E.U.A");
   EXPECT_EQ(take(token_to_words(bare)), "e ponto u ponto a");
   EXPECT_EQ(feature(bare, "nsw"), "nide");

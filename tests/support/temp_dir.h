@@ -42,14 +42,6 @@ inline void write_bytes(const std::string& path, const std::vector<uint8_t>& byt
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline void put_u32(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-inline uint32_t get_u32(const std::vector<uint8_t>& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
 // Open descriptors and mappings of this process, to prove that nothing is
 // left behind.
 #ifdef _WIN32

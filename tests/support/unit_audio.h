@@ -15,24 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "core/coding.h"
+
 namespace unitaudio {
 
 using Bytes = std::vector<uint8_t>;
 
 
-inline void put16(Bytes& b, uint32_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-inline void put32(Bytes& b, uint32_t v) {
-  put16(b, v & 0xffff);
-  put16(b, v >> 16);
-}
-
 inline Bytes frame_table(const std::vector<uint32_t>& ends) {
   Bytes b;
-  put16(b, static_cast<uint32_t>(ends.size()));
-  for (uint32_t e : ends) put16(b, e);
+  append_le16(b, static_cast<uint32_t>(ends.size()));
+  for (uint32_t e : ends) append_le16(b, e);
   return b;
 }
 

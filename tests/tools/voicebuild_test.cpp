@@ -231,7 +231,7 @@ TEST_F(VoiceBuildFixture, UnitsComeFromTheRightRecordingsAndPositions) {
   VoiceBuilder builder(front_end_);
   std::string reason;
   for (const SyntheticRecording& r : recs) ASSERT_TRUE(builder.add_recording(r.text, r.labels, r.audio, &reason)) << reason;
-  VoiceDbSpec& recipe = builder.recipe();
+  VoiceDbRecipe& recipe = builder.recipe();
   EXPECT_EQ(recipe.sample_rate, kRate);
   size_t expected_units = 0;
   for (const SyntheticRecording& r : recs) expected_units += r.labels.size() - 1;
@@ -302,7 +302,7 @@ TEST_F(VoiceBuildFixture, VorbisVoicesLoadAndSearchAlike) {
   std::string reason, error;
   ASSERT_TRUE(builder.add_recording(r0.text, r0.labels, r0.audio, &reason)) << reason;
   ASSERT_TRUE(builder.add_recording(r1.text, r1.labels, r1.audio, &reason)) << reason;
-  VoiceDbSpec& recipe = builder.recipe();
+  VoiceDbRecipe& recipe = builder.recipe();
   recipe.vorbis_encoder = kBin + "/selvana-vorbis-encode";
   recipe.vorbis_quality = 0.1f;
   recipe.work_dir = dir_.path();

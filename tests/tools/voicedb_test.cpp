@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/coding.h"
 #include "core/contract.h"
 #include "host/voicedb.h"
 #include "tests/support/temp_dir.h"
@@ -67,28 +68,26 @@ struct Mapped {
   UnitDatabase db{};
 
   explicit Mapped(std::vector<uint8_t> b) : bytes(std::move(b)) { point(); }
-  uint32_t u32(size_t at) const {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-  }
-  void put(size_t at, uint32_t v) { testutil::put_u32(bytes, at, v); }
+  uint32_t u32(size_t at) const { return read_le32(bytes.data() + at); }
+  void put(size_t at, uint32_t v) { write_le32(bytes.data() + at, v); }
   void point() {
     mapping.base = bytes.data();
     mapping.length = bytes.size();
     file.mapping = &mapping;
-    file.sample_rate = u32(36);
-    file.section_0 = bytes.data() + u32(48);
-    file.section_0_size = u32(52);
-    db.unit_index = reinterpret_cast<const UnitIndexRecord*>(bytes.data() + u32(64));
-    db.unit_count = u32(68) / 20;
-    db.section_3 = bytes.data() + u32(72);
-    db.section_4 = bytes.data() + u32(80);
-    db.section_5 = bytes.data() + u32(88);
-    db.section_6 = bytes.data() + u32(96);
+    file.sample_rate = u32(kUnitDbSampleRateAt);
+    file.section_0 = bytes.data() + u32(unitdb_section_offset_at(0));
+    file.section_0_size = u32(unitdb_section_size_at(0));
+    db.unit_index = reinterpret_cast<const UnitIndexRecord*>(bytes.data() + u32(unitdb_section_offset_at(2)));
+    db.unit_count = u32(unitdb_section_size_at(2)) / 20;
+    db.section_3 = bytes.data() + u32(unitdb_section_offset_at(3));
+    db.section_4 = bytes.data() + u32(unitdb_section_offset_at(4));
+    db.section_5 = bytes.data() + u32(unitdb_section_offset_at(5));
+    db.section_6 = bytes.data() + u32(unitdb_section_offset_at(6));
     db.file = &file;
   }
 };
 
-std::vector<uint8_t> build(const VoiceDbSpec& recipe) {
+std::vector<uint8_t> build(const VoiceDbRecipe& recipe) {
   std::vector<uint8_t> out;
   std::string error;
   EXPECT_TRUE(voicedb_build(recipe, &out, &error)) << error;
@@ -96,7 +95,7 @@ std::vector<uint8_t> build(const VoiceDbSpec& recipe) {
 }
 
 TEST(VoiceDb, EveryFieldRoundTripsThroughTheHostReader) {
-  VoiceDbSpec recipe;
+  VoiceDbRecipe recipe;
   recipe.units = {small_unit("t-o", 4, 1), small_unit("a-t", 4, 0), small_unit("a-t", 9, 3)};
   Mapped m(build(recipe));
   HostVoiceDb db;
@@ -174,7 +173,7 @@ TEST(VoiceDb, EveryFieldRoundTripsThroughTheHostReader) {
 }
 
 TEST(VoiceDb, TargetsShareTheTableTextsTheyHave) {
-  VoiceDbSpec recipe;
+  VoiceDbRecipe recipe;
   recipe.units = {small_unit("a-t", 4, 0), small_unit("t-o", 4, 1)};
   Mapped m(build(recipe));
   HostVoiceDb db;
@@ -211,7 +210,7 @@ TEST(VoiceDb, TargetsShareTheTableTextsTheyHave) {
 TEST(VoiceDb, TheWriterRefusesUnitsThatDoNotFit) {
   std::vector<uint8_t> out;
   std::string error;
-  VoiceDbSpec recipe;
+  VoiceDbRecipe recipe;
   recipe.units = {small_unit("lj-lj-lj-x", 0, 0)};
   EXPECT_FALSE(voicedb_build(recipe, &out, &error));
   EXPECT_EQ(error, "diphone name 'lj-lj-lj-x' is empty or longer than 9 bytes");
@@ -234,7 +233,7 @@ TEST(VoiceDb, TheWriterRefusesUnitsThatDoNotFit) {
 }
 
 TEST(VoiceDb, SilkPacketsGoScrambledIntoTheStoreAfterTheSections) {
-  VoiceDbSpec recipe;
+  VoiceDbRecipe recipe;
   recipe.codec_type = 14;
   recipe.checksum = 0x11223344;
   VoiceDbUnit u = small_unit("a-t", 0, 0);
@@ -253,7 +252,7 @@ TEST(VoiceDb, SilkPacketsGoScrambledIntoTheStoreAfterTheSections) {
   const uint32_t size = m.u32(inst.audio - m.bytes.data() + 16);
   EXPECT_EQ(size, 2u + 6u + 2u + 8u);
   EXPECT_EQ(offset + size, m.bytes.size());
-  EXPECT_GE(offset, m.u32(96) + m.u32(100));  // beyond every section
+  EXPECT_GE(offset, m.u32(unitdb_section_offset_at(6)) + m.u32(unitdb_section_size_at(6)));  // beyond every section
   std::vector<uint8_t> first(m.bytes.begin() + offset + 2, m.bytes.begin() + offset + 8);
   voicedb_scramble(first.data(), 6, recipe.checksum);
   EXPECT_EQ(first, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
@@ -281,7 +280,7 @@ TEST(VoiceDb, ScramblingUsesTheChecksumAndTheTailBytes) {
 }
 
 TEST(VoiceDb, TheReaderRejectsDamagedFiles) {
-  VoiceDbSpec recipe;
+  VoiceDbRecipe recipe;
   recipe.units = {small_unit("a-t", 0, 0), small_unit("t-o", 0, 1)};
   const std::vector<uint8_t> good = build(recipe);
   auto reject = [&](const char* what, auto damage) {
@@ -292,7 +291,7 @@ TEST(VoiceDb, TheReaderRejectsDamagedFiles) {
     EXPECT_FALSE(voicedb_open(&m.db, &db, &error)) << what;
     return error;
   };
-  const uint32_t s0 = Mapped(good).u32(48);
+  const uint32_t s0 = Mapped(good).u32(unitdb_section_offset_at(0));
   EXPECT_EQ(reject("magic", [&](Mapped& m) { m.bytes[s0] = 'X'; }),
             "the voice database has no host header (section 0)");
   EXPECT_EQ(reject("version", [&](Mapped& m) { m.put(s0 + 4, 3); }), "the voice database has layout version 3, not 1 or 2");
@@ -314,11 +313,11 @@ TEST(VoiceDb, TheReaderRejectsDamagedFiles) {
             "the voice database has fewer records than instances");
   EXPECT_EQ(reject("strings", [&](Mapped& m) { m.put(s0 + 24, 1u << 30); }),
             "the voice database has a broken string table");
-  EXPECT_EQ(reject("string offset", [&](Mapped& m) { m.put(m.u32(80) + 4, 100000); }),
+  EXPECT_EQ(reject("string offset", [&](Mapped& m) { m.put(m.u32(unitdb_section_offset_at(4)) + 4, 100000); }),
             "the voice database has a string outside its table");
-  EXPECT_EQ(reject("audio", [&](Mapped& m) { m.put(m.u32(72) + 4, 100000); }),
+  EXPECT_EQ(reject("audio", [&](Mapped& m) { m.put(m.u32(unitdb_section_offset_at(3)) + 4, 100000); }),
             "the voice database has unit audio outside its section (instance 0)");
-  EXPECT_EQ(reject("instances", [&](Mapped& m) { m.put(m.u32(64) + 16, 5); }),
+  EXPECT_EQ(reject("instances", [&](Mapped& m) { m.put(m.u32(unitdb_section_offset_at(2)) + 16, 5); }),
             "the voice database has a unit whose instances do not exist");
   EXPECT_EQ(reject("section", [&](Mapped& m) { m.put(100, 1u << 30); }),
             "the voice database has a section outside the file");
@@ -329,7 +328,7 @@ TEST(VoiceDb, TheReaderRejectsDamagedFiles) {
             "the voice database declares a sample rate of 0 Hz, outside 8000 to 96000");
   // Audio records: the frame table of instance 1 claims more samples than
   // its record holds, or ends that go back.
-  const size_t audio1 = Mapped(good).u32(96) + Mapped(good).u32(Mapped(good).u32(72) + 24);
+  const size_t audio1 = Mapped(good).u32(unitdb_section_offset_at(6)) + Mapped(good).u32(Mapped(good).u32(unitdb_section_offset_at(3)) + 24);
   EXPECT_EQ(reject("samples", [&](Mapped& m) { m.bytes[audio1 + 8] = 200; }),
             "the voice database has a short audio record (instance 1)");
   EXPECT_EQ(reject("order", [&](Mapped& m) { m.bytes[audio1 + 4] = 1; }),

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <random>
 
+#include "core/coding.h"
 #include "core/contract.h"
 #include "core/features.h"
 #include "core/platform.h"
@@ -99,7 +100,7 @@ TEST(PcmCodec, StoredSamplesCutAtFrameEnds) {
   std::vector<int16_t> pcm = {1, -2, 3, -32768, 32767, 6, 7};
   UnitDbParts p = parts_for(2);
   Bytes record = frame_table({2, 2, 7});
-  for (int16_t s : pcm) put16(record, static_cast<uint16_t>(s));
+  for (int16_t s : pcm) append_le16(record, static_cast<uint16_t>(s));
   Bytes empty = frame_table({});
   p.sections[0] = record;
   p.sections[0].insert(p.sections[0].end(), empty.begin(), empty.end());
@@ -147,7 +148,7 @@ class VorbisCodec : public testing::Test {
 Bytes in_record_packets(const std::vector<Bytes>& packets) {
   Bytes b = {0xde, 0xad, 0xbe, 0xef};  // four bytes that are not read
   for (const Bytes& p : packets) {
-    put16(b, static_cast<uint32_t>(p.size()));
+    append_le16(b, static_cast<uint32_t>(p.size()));
     b.insert(b.end(), p.begin(), p.end());
   }
   return b;
@@ -210,7 +211,7 @@ ScrambledUnit scrambled_unit(const Encoded& e, const std::vector<uint32_t>& ends
     Bytes s = pk;
     unscramble(s.data(), static_cast<uint32_t>(s.size()), kChecksum);  // scrambling is the same XOR
     if (packet_length_bytes == 1) data.push_back(static_cast<uint8_t>(s.size()));
-    else put16(data, static_cast<uint32_t>(s.size()));
+    else append_le16(data, static_cast<uint32_t>(s.size()));
     data.insert(data.end(), s.begin(), s.end());
   }
   Bytes setup = e.headers;
@@ -220,11 +221,11 @@ ScrambledUnit scrambled_unit(const Encoded& e, const std::vector<uint32_t>& ends
   // Section 4 follows header, section 0, codec setup, index and section 3.
   uint32_t offset = 104 + static_cast<uint32_t>(p.section_0.size() + p.codec_setup.size() + 20);
   Bytes record = frame_table(ends);
-  put16(record, skip);
+  append_le16(record, skip);
   uint32_t record_size = static_cast<uint32_t>(record.size()) + 8;
   offset += record_size;
-  put32(record, offset);
-  put32(record, static_cast<uint32_t>(data.size()));
+  append_le32(record, offset);
+  append_le32(record, static_cast<uint32_t>(data.size()));
   p.sections[0] = record;
   return {p, record_size};
 }
@@ -248,7 +249,7 @@ TEST_F(VorbisCodec, ScrambledFileLayoutSkipsAndPads) {
   // A record pointing past the end of the file.
   Bytes bad = u.parts.sections[0];
   Bytes rec(bad.begin(), bad.begin() + u.record_size);
-  testutil::put_u32(rec, rec.size() - 8, 1u << 30);
+  write_le32(rec.data() + rec.size() - 8, 1u << 30);
   u.parts.sections[2] = rec;  // the damaged copy in section 5
   Db db2(dir.file("db12b"), u.parts);
   ASSERT_NE(db2.db, nullptr);
@@ -338,6 +339,18 @@ TEST(SilkCodecDamage, OversizedAndCutPacketsFailCleanly) {
   EXPECT_EQ(db2.decode(0, v.record_size), nullptr);
   // A record whose frame table claims more bytes than the record has.
   EXPECT_EQ(db2.decode(0, 5), nullptr);
+  // A good record decodes only with all ten bytes of its stored part (skip,
+  // offset, size).
+  Encoded good;
+  good.packets = silk_packets("silk_pub01_nb8k_20ms_8kbps_c0", 3);
+  ScrambledUnit w = scrambled_unit(good, {400}, 0, 2);
+  Db db3(dir.file("good"), w.parts);
+  ASSERT_NE(db3.db, nullptr);
+  Track* t = db3.decode(0, w.record_size);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->frame_ends[0], 400u);
+  track_free(t);
+  EXPECT_EQ(db3.decode(0, w.record_size - 1), nullptr);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "core/coding.h"
 #include "core/features.h"
 #include "core/platform.h"
 #include "tests/support/temp_dir.h"
@@ -143,7 +144,7 @@ TEST(UnitDbLoad, CodecSetupOfSizeZeroIsAbsent) {
   EXPECT_EQ(db->file->codec_setup_size, 3u);
   EXPECT_EQ(db->file->codec_setup[2], 3);
   features_free(f);
-  testutil::put_u32(bytes, 60, 0);  // offset stays, size 0
+  write_le32(bytes.data() + unitdb_section_size_at(1), 0);  // offset stays, size 0
   testutil::write_bytes(path, bytes);
   f = voice_features();
   db = load(f, path.c_str(), &msg);
@@ -165,31 +166,31 @@ TEST(UnitDbLoad, FailureTableAndDamagedFiles) {
       {"empty file", [](auto& b) { b.clear(); }, kOpen},
       {"truncated header", [](auto& b) { b.resize(103); }, kOpen},
       {"wrong magic", [](auto& b) { b[0] ^= 1; }, kOpen},
-      {"codec type 3", [](auto& b) { testutil::put_u32(b, 40, 3); }, kOpen},
+      {"codec type 3", [](auto& b) { write_le32(b.data() + kUnitDbCodecTypeAt, 3); }, kOpen},
       {"name differs", [](auto& b) { b[4] = 'V'; }, ""},
-      {"checksum differs", [](auto& b) { testutil::put_u32(b, 44, 2718093646u); }, ""},
-      {"no unit index", [](auto& b) { testutil::put_u32(b, 64, 0); }, kLacks},
-      {"no section 3", [](auto& b) { testutil::put_u32(b, 72, 0); }, kLacks},
-      {"no section 4", [](auto& b) { testutil::put_u32(b, 80, 0); }, kLacks},
-      {"no section 5", [](auto& b) { testutil::put_u32(b, 88, 0); }, kLacks},
-      {"no section 6", [](auto& b) { testutil::put_u32(b, 96, 0); }, kLacks},
+      {"checksum differs", [](auto& b) { write_le32(b.data() + kUnitDbChecksumAt, 2718093646u); }, ""},
+      {"no unit index", [](auto& b) { write_le32(b.data() + unitdb_section_offset_at(2), 0); }, kLacks},
+      {"no section 3", [](auto& b) { write_le32(b.data() + unitdb_section_offset_at(3), 0); }, kLacks},
+      {"no section 4", [](auto& b) { write_le32(b.data() + unitdb_section_offset_at(4), 0); }, kLacks},
+      {"no section 5", [](auto& b) { write_le32(b.data() + unitdb_section_offset_at(5), 0); }, kLacks},
+      {"no section 6", [](auto& b) { write_le32(b.data() + unitdb_section_offset_at(6), 0); }, kLacks},
       {"file cut short", [](auto& b) { b.resize(b.size() - 1); }, kOpen},
-      {"section 0 past the end", [](auto& b) { testutil::put_u32(b, 52, static_cast<uint32_t>(b.size())); }, kOpen},
+      {"section 0 past the end", [](auto& b) { write_le32(b.data() + unitdb_section_size_at(0), static_cast<uint32_t>(b.size())); }, kOpen},
       {"codec setup past the end",
        [](auto& b) {
-         testutil::put_u32(b, 56, 200);
-         testutil::put_u32(b, 60, static_cast<uint32_t>(b.size()));
+         write_le32(b.data() + unitdb_section_offset_at(1), 200);
+         write_le32(b.data() + unitdb_section_size_at(1), static_cast<uint32_t>(b.size()));
        },
        kOpen},
-      {"index past the end", [](auto& b) { testutil::put_u32(b, 68, 1u << 20); }, kOpen},
-      {"section 6 offset past the end", [](auto& b) { testutil::put_u32(b, 96, 1u << 30); }, kOpen},
+      {"index past the end", [](auto& b) { write_le32(b.data() + unitdb_section_size_at(2), 1u << 20); }, kOpen},
+      {"section 6 offset past the end", [](auto& b) { write_le32(b.data() + unitdb_section_offset_at(6), 1u << 30); }, kOpen},
       {"overflowing sum",
        [](auto& b) {
-         testutil::put_u32(b, 72, 0xfffffff0u);
-         testutil::put_u32(b, 76, 0x20);
+         write_le32(b.data() + unitdb_section_offset_at(3), 0xfffffff0u);
+         write_le32(b.data() + unitdb_section_size_at(3), 0x20);
        },
        kOpen},
-      {"overflowing index size", [](auto& b) { testutil::put_u32(b, 68, 0xffffffffu); }, kOpen},
+      {"overflowing index size", [](auto& b) { write_le32(b.data() + unitdb_section_size_at(2), 0xffffffffu); }, kOpen},
   };
   TempDir dir;
   std::string path = dir.file("db");

@@ -127,35 +127,6 @@ TEST(JoinTerms, T5) {
   }
 }
 
-TEST(JoinTerms, SpectralDistance) {
-  Pair p;
-  EXPECT_EQ(join_spectral_distance(&p.a, &p.b), 0u);
-  p.b.coef[0] = 60;  // s = 10, q = 15
-  EXPECT_EQ(join_spectral_distance(&p.a, &p.b), 15u);
-  p = Pair();
-  p.b.coef[4] = 46;  // 0.75 * 4 = 3, q = 4.5 -> 4
-  EXPECT_EQ(join_spectral_distance(&p.a, &p.b), 4u);
-  p = Pair();
-  p.b.coef[7] = 53;  // 0.5 * 3 = 1.5 -> 1, q = 1
-  EXPECT_EQ(join_spectral_distance(&p.a, &p.b), 1u);
-  p = Pair();
-  p.b.coef[15] = 47;  // 0.25 * 3 -> 0
-  EXPECT_EQ(join_spectral_distance(&p.a, &p.b), 0u);
-  p.b.coef[9] = 51;  // 0.25 * 4 -> 1, q = 1
-  EXPECT_EQ(join_spectral_distance(&p.a, &p.b), 1u);
-  // Each group truncated on its own: 0.75 * 1 and 0.5 * 1 and 0.25 * 1 all vanish.
-  p = Pair();
-  p.b.coef[3] = 51;
-  p.b.coef[6] = 51;
-  p.b.coef[12] = 51;
-  EXPECT_EQ(join_spectral_distance(&p.a, &p.b), 0u);
-  // Extremes: 765 + 573 + 382 + 446 = 2166, q = 3249.
-  std::memset(p.a.coef, 0, 16);
-  std::memset(p.b.coef, 255, 16);
-  EXPECT_EQ(join_spectral_distance(&p.a, &p.b), 3249u);
-  EXPECT_EQ(join_spectral_distance(&p.b, &p.a), 3249u);
-}
-
 // The distance as the steps state it, each product in single precision.
 uint32_t spectral_reference(const JoinEdge& a, const JoinEdge& b) {
   float d[16];

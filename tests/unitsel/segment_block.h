@@ -8,33 +8,7 @@
 #include <string>
 
 #include "core/contract.h"
-
-struct PhoneClass {
-  const char* vc;
-  const char* cvox;
-  const char* ctype;
-};
-
-// The phone classes of the voice's phoneset for the phones the tests use.
-inline PhoneClass phone_class(const std::string& name) {
-  static constexpr struct {
-    const char* name;
-    PhoneClass cls;
-  } kPhones[] = {
-      {"a", {"+", "0", "0"}},   {"an", {"+", "0", "0"}},  {"e", {"+", "0", "0"}},   {"eh", {"+", "0", "0"}},
-      {"en", {"+", "0", "0"}},  {"i", {"+", "0", "0"}},   {"in", {"+", "0", "0"}},  {"o", {"+", "0", "0"}},
-      {"oh", {"+", "0", "0"}},  {"on", {"+", "0", "0"}},  {"u", {"+", "0", "0"}},   {"un", {"+", "0", "0"}},
-      {"b", {"-", "+", "p"}},   {"d", {"-", "+", "p"}},   {"g", {"-", "+", "p"}},   {"k", {"-", "-", "p"}},
-      {"p", {"-", "-", "p"}},   {"t", {"-", "-", "p"}},   {"j", {"-", "+", "g"}},   {"w", {"-", "+", "g"}},
-      {"r", {"-", "+", "r"}},   {"ch", {"-", "-", "a"}},  {"f", {"-", "-", "f"}},   {"h", {"-", "-", "f"}},
-      {"s", {"-", "-", "f"}},   {"sh", {"-", "-", "f"}},  {"jh", {"-", "+", "a"}},  {"l", {"-", "+", "l"}},
-      {"lj", {"-", "+", "l"}},  {"m", {"-", "+", "n"}},   {"n", {"-", "+", "n"}},   {"ni", {"-", "+", "n"}},
-      {"v", {"-", "+", "f"}},   {"z", {"-", "+", "f"}},   {"zh", {"-", "+", "f"}},  {"pau", {"0", "0", "0"}},
-  };
-  for (const auto& p : kPhones)
-    if (name == p.name) return p.cls;
-  return {"0", "0", "0"};
-}
+#include "tests/support/phone_class.h"
 
 class SegmentBlock {
  public:
@@ -56,7 +30,7 @@ class SegmentBlock {
 
   // Sets the phone name and its phone class strings.
   SegmentBlock& set_name(const std::string& name) {
-    PhoneClass c = phone_class(name);
+    PhoneClass c = phone_class(name.c_str());
     set(kName, name);
     set(kVc, c.vc);
     set(kCvox, c.cvox);

@@ -8,6 +8,20 @@ voice.
 import os
 import subprocess
 
+
+def write_generated(path, text, check):
+    """Writes a generated source file; with `check`, only compares it with
+    what is there and returns 1 (saying so) when it is out of date."""
+    if check:
+        current = open(path, encoding='utf-8').read() if os.path.exists(path) else ''
+        if current != text:
+            print('%s is out of date' % os.path.relpath(path, os.path.join(os.path.dirname(__file__), '..', '..')))
+            return 1
+        return 0
+    with open(path, 'w', encoding='utf-8') as f:
+        f.write(text)
+    return 0
+
 VOWELS_MINE = set('a an e eh en i in o oh on u un'.split())
 GLIDES_MINE = {'j', 'w'}
 ESPEAK_VOWELS = set('aeiouyAEIOU&')

@@ -65,7 +65,7 @@ class VoiceBuilder {
                      const Recording& recording, std::string* reason);
 
   // The database so far; its sample rate is the recordings' rate.
-  VoiceDbSpec& recipe() { return recipe_; }
+  VoiceDbRecipe& recipe() { return recipe_; }
   uint32_t recordings() const { return next_recording_; }
   // Units left out because they would not fit a unit record (over 65535
   // samples: the middle of a very long pause).
@@ -78,7 +78,7 @@ class VoiceBuilder {
   const char* intern(const char* text);
 
   const FrontEnd& front_end_;
-  VoiceDbSpec recipe_;
+  VoiceDbRecipe recipe_;
   uint32_t next_recording_ = 0;
   size_t too_long_ = 0;
   PitchMarks pitch_report_;  // counts only

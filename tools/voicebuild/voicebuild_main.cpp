@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
     if (!builder.add_recording(text, labels, recording, &reason)) reject(name, reason);
     else if (verbose) fprintf(stderr, "selvana-voicebuild: %s: %zu phones\n", name.c_str(), labels.size());
   }
-  const VoiceDbSpec& recipe = builder.recipe();
+  const VoiceDbRecipe& recipe = builder.recipe();
   if (recipe.units.empty()) {
     fprintf(stderr, "selvana-voicebuild: no usable recordings in %s\n", in_dir.c_str());
     return 1;
