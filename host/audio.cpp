@@ -15,7 +15,7 @@ struct UnitAudio {
   const uint8_t* marks;
   int32_t mark_count;
   int32_t total() const { return pad_left + core + pad_right; }
-  int32_t mark(int32_t k) const { return le16(marks + 2 * k); }
+  int32_t mark(int32_t k) const { return read_le16(marks + 2 * k); }
 };
 
 // The sizes that a unit's frame table announces (four frames: left context,
@@ -32,7 +32,7 @@ bool record_sizes(const VoiceDbInstance& inst, int32_t* total, int32_t* core) {
 // Samples from the start of a four-frame record to its phone boundary (0
 // for other tables).
 int32_t record_boundary(const VoiceDbInstance& inst) {
-  return inst.audio_size >= 10 && le16(inst.audio) == 4 ? le16(inst.audio + 4) : 0;
+  return inst.audio_size >= 10 && read_le16(inst.audio) == 4 ? read_le16(inst.audio + 4) : 0;
 }
 
 // The sizes of a splice: the first unit up to its phone boundary, then the
@@ -42,7 +42,7 @@ bool splice_sizes(const VoiceDbInstance& a, const VoiceDbInstance& b, int32_t* t
   if (!record_sizes(a, &ta, &ca) || !record_sizes(b, &tb, &cb)) return false;
   const int32_t ba = record_boundary(a), bb = record_boundary(b);
   if (ba == 0 || bb == 0) return false;
-  const int32_t pa = le16(a.audio + 2), pb = le16(b.audio + 2);
+  const int32_t pa = read_le16(a.audio + 2), pb = read_le16(b.audio + 2);
   *total = ba + (tb - bb);
   *core = (ba - pa) + (cb - (bb - pb));
   return *core >= 0;

@@ -1,7 +1,13 @@
 #include "host/voice_host.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#ifndef _WIN32
+#include <dlfcn.h>
+#endif
+#include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
 #include <vector>

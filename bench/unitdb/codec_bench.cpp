@@ -49,14 +49,14 @@ std::pair<std::string, uint32_t> write_db(uint32_t codec) {
   for (auto& s : p.sections) s = {0};
   Bytes record;
   uint32_t total = codec == 14 ? 16000 : static_cast<uint32_t>(fx.reference.size());
-  put16(record, 1);
-  put16(record, total);
+  append_le16(record, 1);
+  append_le16(record, total);
   if (codec == 2) {
-    for (uint32_t i = 0; i < total; ++i) put16(record, static_cast<uint16_t>(fx.reference[i]));
+    for (uint32_t i = 0; i < total; ++i) append_le16(record, static_cast<uint16_t>(fx.reference[i]));
   } else if (codec == 8) {
-    put32(record, 0);
+    append_le32(record, 0);
     for (const Bytes& pk : fx.vorbis.packets) {
-      put16(record, static_cast<uint32_t>(pk.size()));
+      append_le16(record, static_cast<uint32_t>(pk.size()));
       record.insert(record.end(), pk.begin(), pk.end());
     }
     p.codec_setup = fx.vorbis.headers;
@@ -67,7 +67,7 @@ std::pair<std::string, uint32_t> write_db(uint32_t codec) {
       Bytes s = pk;
       unscramble(s.data(), static_cast<uint32_t>(s.size()), kChecksum);
       if (codec == 12) data.push_back(static_cast<uint8_t>(s.size()));
-      else put16(data, static_cast<uint32_t>(s.size()));
+      else append_le16(data, static_cast<uint32_t>(s.size()));
       data.insert(data.end(), s.begin(), s.end());
     }
     if (codec == 12) {
@@ -77,9 +77,9 @@ std::pair<std::string, uint32_t> write_db(uint32_t codec) {
     p.sections[1] = data;
     uint32_t record_size = static_cast<uint32_t>(record.size()) + 10;
     uint32_t offset = 104 + static_cast<uint32_t>(p.section_0.size() + p.codec_setup.size() + 20) + record_size;
-    put16(record, 0);
-    put32(record, offset);
-    put32(record, static_cast<uint32_t>(data.size()));
+    append_le16(record, 0);
+    append_le32(record, offset);
+    append_le32(record, static_cast<uint32_t>(data.size()));
   }
   p.sections[0] = record;
   std::string path = kDir + "/db" + std::to_string(codec);

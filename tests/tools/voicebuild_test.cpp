@@ -15,6 +15,7 @@
 #include "host/synth.h"
 #include "host/targets.h"
 #include "host/voice_host.h"
+#include "core/coding.h"
 #include "tests/support/temp_dir.h"
 #include "tools/dbwriter.h"
 #include "tools/voicebuild/builder.h"
@@ -96,7 +97,7 @@ TEST(Recordings, WavRoundTripAndRefusals) {
   EXPECT_FALSE(read_wav(dir.file("eight.wav"), &back, &error));
   for (uint32_t rate : {0u, 7999u, 96001u, 4000000000u}) {  // a voice could not declare it
     std::vector<uint8_t> odd = bytes;
-    testutil::put_u32(odd, 24, rate);
+    write_le32(odd.data() + 24, rate);
     testutil::write_bytes(dir.file("rate.wav"), odd);
     EXPECT_FALSE(read_wav(dir.file("rate.wav"), &back, &error)) << rate;
   }

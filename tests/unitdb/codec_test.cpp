@@ -386,7 +386,7 @@ TEST(RegistrationCycles, TenThousandInAllFourCodingsLeaveNothingBehind) {
   std::vector<Coding> codings;
   Coding pcm{parts_for(2), 0};
   Bytes record = frame_table({400});
-  for (int16_t s : test_signal(400, 3)) put16(record, static_cast<uint16_t>(s));
+  for (int16_t s : test_signal(400, 3)) append_le16(record, static_cast<uint16_t>(s));
   pcm.parts.sections[0] = record;
   pcm.record_size = static_cast<uint32_t>(record.size());
   codings.push_back(pcm);
