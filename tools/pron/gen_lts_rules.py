@@ -12,6 +12,8 @@ import os
 import re
 import sys
 
+import pronlib
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SRC = os.path.join(ROOT, 'lang_pt_br', 'data', 'lts_rules_pt_br.txt')
 OUT = os.path.join(ROOT, 'lang_pt_br', 'lts_rules_pt_br.cpp')
@@ -181,16 +183,7 @@ def generate(rules):
 
 
 def main():
-    text = generate(load())
-    if '--check' in sys.argv[1:]:
-        current = open(OUT, encoding='utf-8').read() if os.path.exists(OUT) else ''
-        if current != text:
-            print('lang_pt_br/lts_rules_pt_br.cpp is out of date')
-            return 1
-        return 0
-    with open(OUT, 'w', encoding='utf-8') as f:
-        f.write(text)
-    return 0
+    return pronlib.write_generated(ROOT, OUT, generate(load()), sys.argv[1:])
 
 
 if __name__ == '__main__':

@@ -11,6 +11,8 @@ to date and that the data file is sorted without duplicates.
 import os
 import sys
 
+import pronlib
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SRC = os.path.join(ROOT, 'lang_pt_br', 'data', 'open_vowel_words.txt')
 OUT = os.path.join(ROOT, 'lang_pt_br', 'stress_open_words_pt_br.cpp')
@@ -58,16 +60,7 @@ def generate(words):
 
 
 def main():
-    text = generate(load())
-    if '--check' in sys.argv[1:]:
-        current = open(OUT, encoding='utf-8').read() if os.path.exists(OUT) else ''
-        if current != text:
-            print('lang_pt_br/stress_open_words_pt_br.cpp is out of date')
-            return 1
-        return 0
-    with open(OUT, 'w', encoding='utf-8') as f:
-        f.write(text)
-    return 0
+    return pronlib.write_generated(ROOT, OUT, generate(load()), sys.argv[1:])
 
 
 if __name__ == '__main__':

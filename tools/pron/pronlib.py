@@ -1,6 +1,7 @@
 """Shared helpers of the pronunciation scripts: running the voice's own
 pronunciation (selvana-pron) and espeak-ng's Brazilian Portuguese voice over
-word lists, and reading both into comparable shapes.
+word lists, reading both into comparable shapes, and writing the generated
+table sources.
 
 espeak-ng is only a reference to compare with: nothing of it goes into the
 voice.
@@ -106,3 +107,18 @@ def default_tool():
         if os.path.exists(path):
             return path
     return 'selvana-pron'
+
+
+def write_generated(root, out, text, argv):
+    """Writes `text` to the generated source `out`; with --check in `argv` only
+    compares it with the file there.  Returns the exit status: 1 when the file
+    is out of date."""
+    if '--check' in argv:
+        current = open(out, encoding='utf-8').read() if os.path.exists(out) else ''
+        if current != text:
+            print('%s is out of date' % os.path.relpath(out, root).replace(os.sep, '/'))
+            return 1
+        return 0
+    with open(out, 'w', encoding='utf-8') as f:
+        f.write(text)
+    return 0
