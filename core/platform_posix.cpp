@@ -1,5 +1,6 @@
 // POSIX implementation of the platform services.
 #include "core/platform.h"
+#include "core/platform_os.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -261,8 +262,6 @@ void error_sink_set(ErrorSink sink, void* context, ErrorSink* previous_sink, voi
   t_error_context = context;
 }
 
-const char* platform_error_text() { return strerror(errno); }
-
 // ---------------------------------------------------------------------------
 // Files
 
@@ -302,11 +301,6 @@ int file_read(File* file, void* buffer, size_t record_size, size_t count) {
   return static_cast<int>(got / record_size);
 }
 
-int file_read_byte(File* file) {
-  unsigned char c;
-  return file_read(file, &c, 1, 1) == 1 ? c : -1;
-}
-
 bool file_write(File* file, const void* buffer, size_t size) {
   if (!file) return false;
   auto* p = static_cast<const char*>(buffer);
@@ -342,28 +336,9 @@ bool path_is_directory(const char* path) {
   return path && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-FileMapping* file_map(const char* path, uint64_t length) {
-  File* f = file_open(path, kFileRead);
-  if (!f) return nullptr;
-  void* base = nullptr;
-  if (length > 0) {
-    base = mmap(nullptr, length, PROT_READ, MAP_SHARED, to_fd(f), 0);
-    if (base == MAP_FAILED) {
-      file_close(f);
-      return nullptr;
-    }
-  }
-  auto* m = static_cast<FileMapping*>(heap_alloc(sizeof(FileMapping)));
-  m->base = static_cast<const uint8_t*>(base);
-  m->file = f;
-  m->length = length;
-  m->mapping = nullptr;
-  return m;
+const void* platform_map_view(File* file, uint64_t length) {
+  void* base = mmap(nullptr, length, PROT_READ, MAP_SHARED, to_fd(file), 0);
+  return base == MAP_FAILED ? nullptr : base;
 }
 
-void file_unmap(FileMapping* mapping) {
-  if (!mapping) return;
-  if (mapping->base) munmap(const_cast<uint8_t*>(mapping->base), mapping->length);
-  file_close(mapping->file);
-  heap_free(mapping);
-}
+void platform_unmap_view(const void* base, uint64_t length) { munmap(const_cast<void*>(base), length); }

@@ -2,6 +2,7 @@
 // private heaps of the Windows heap manager, files through CreateFileW, and
 // read-only views through file-mapping objects.
 #include "core/platform.h"
+#include "core/platform_os.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -177,8 +178,6 @@ void error_print(const char* format, ...) {
   va_end(ap);
 }
 
-const char* platform_error_text() { return strerror(errno); }
-
 // ---------------------------------------------------------------------------
 // Files
 
@@ -228,11 +227,6 @@ int file_read(File* file, void* buffer, size_t record_size, size_t count) {
   return static_cast<int>(got / record_size);
 }
 
-int file_read_byte(File* file) {
-  unsigned char c;
-  return file_read(file, &c, 1, 1) == 1 ? c : -1;
-}
-
 bool file_write(File* file, const void* buffer, size_t size) {
   if (!file) return false;
   auto* p = static_cast<const char*>(buffer);
@@ -279,32 +273,12 @@ bool path_is_directory(const char* path) {
 
 // The view keeps its section alive, so the mapping object's handle is closed
 // as soon as the view exists: a mapped file holds one handle, its own.
-FileMapping* file_map(const char* path, uint64_t length) {
-  File* f = file_open(path, kFileRead);
-  if (!f) return nullptr;
-  const void* base = nullptr;
-  if (length > 0) {
-    HANDLE section = CreateFileMappingW(to_handle(f), nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (section) {
-      base = MapViewOfFile(section, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(length));
-      CloseHandle(section);
-    }
-    if (!base) {
-      file_close(f);
-      return nullptr;
-    }
-  }
-  auto* m = static_cast<FileMapping*>(heap_alloc(sizeof(FileMapping)));
-  m->base = static_cast<const uint8_t*>(base);
-  m->file = f;
-  m->length = length;
-  m->mapping = nullptr;
-  return m;
+const void* platform_map_view(File* file, uint64_t length) {
+  HANDLE section = CreateFileMappingW(to_handle(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!section) return nullptr;
+  const void* base = MapViewOfFile(section, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(length));
+  CloseHandle(section);
+  return base;
 }
 
-void file_unmap(FileMapping* mapping) {
-  if (!mapping) return;
-  if (mapping->base) UnmapViewOfFile(mapping->base);
-  file_close(mapping->file);
-  heap_free(mapping);
-}
+void platform_unmap_view(const void* base, uint64_t) { UnmapViewOfFile(base); }
