@@ -8,9 +8,35 @@
 
 const char* platform_error_text() { return strerror(errno); }
 
+int file_read(File* file, void* buffer, size_t record_size, size_t count) {
+  if (!file || record_size == 0) return -1;
+  size_t want = record_size * count;
+  size_t got = 0;
+  auto* p = static_cast<char*>(buffer);
+  while (got < want) {
+    const int64_t n = platform_read_some(file, p + got, want - got);
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<int>(got / record_size);
+}
+
 int file_read_byte(File* file) {
   unsigned char c;
   return file_read(file, &c, 1, 1) == 1 ? c : -1;
+}
+
+bool file_write(File* file, const void* buffer, size_t size) {
+  if (!file) return false;
+  auto* p = static_cast<const char*>(buffer);
+  while (size > 0) {
+    const int64_t n = platform_write_some(file, p, size);
+    if (n < 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
 }
 
 FileMapping* file_map(const char* path, uint64_t length) {

@@ -2,9 +2,16 @@
 // gives platform_common.cpp, which holds the services built on top of them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/platform.h"
+
+// One read or write of up to `size` bytes, retried when interrupted: the
+// bytes moved (0 for a read at the end of the file), -1 on failure with
+// errno set.
+int64_t platform_read_some(File* file, void* buffer, size_t size);
+int64_t platform_write_some(File* file, const void* buffer, size_t size);
 
 // Maps bytes [0, length) of the open file read-only (length > 0); null on
 // failure.

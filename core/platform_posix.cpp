@@ -284,36 +284,18 @@ File* file_open(const char* path, int mode) {
   return to_file(fd);
 }
 
-int file_read(File* file, void* buffer, size_t record_size, size_t count) {
-  if (!file || record_size == 0) return -1;
-  size_t want = record_size * count;
-  size_t got = 0;
-  auto* p = static_cast<char*>(buffer);
-  while (got < want) {
-    ssize_t n = read(to_fd(file), p + got, want - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
+int64_t platform_read_some(File* file, void* buffer, size_t size) {
+  for (;;) {
+    ssize_t n = read(to_fd(file), buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
   }
-  return static_cast<int>(got / record_size);
 }
 
-bool file_write(File* file, const void* buffer, size_t size) {
-  if (!file) return false;
-  auto* p = static_cast<const char*>(buffer);
-  while (size > 0) {
-    ssize_t n = write(to_fd(file), p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<size_t>(n);
+int64_t platform_write_some(File* file, const void* buffer, size_t size) {
+  for (;;) {
+    ssize_t n = write(to_fd(file), buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
   }
-  return true;
 }
 
 bool file_seek(File* file, uint64_t position) {

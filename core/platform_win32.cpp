@@ -207,40 +207,26 @@ File* file_open(const char* path, int mode) {
   return to_file(h);
 }
 
-int file_read(File* file, void* buffer, size_t record_size, size_t count) {
-  if (!file || record_size == 0) return -1;
-  size_t want = record_size * count;
-  size_t got = 0;
-  auto* p = static_cast<char*>(buffer);
-  while (got < want) {
-    size_t left = want - got;
-    DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
-    DWORD n = 0;
-    if (!ReadFile(to_handle(file), p + got, chunk, &n, nullptr)) {
-      if (GetLastError() == ERROR_HANDLE_EOF) break;
-      errno_from_last_error();
-      return -1;
-    }
-    if (n == 0) break;
-    got += n;
+// At most 1 GiB a call: the count is a DWORD.
+int64_t platform_read_some(File* file, void* buffer, size_t size) {
+  DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+  DWORD n = 0;
+  if (!ReadFile(to_handle(file), buffer, chunk, &n, nullptr)) {
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    errno_from_last_error();
+    return -1;
   }
-  return static_cast<int>(got / record_size);
+  return n;
 }
 
-bool file_write(File* file, const void* buffer, size_t size) {
-  if (!file) return false;
-  auto* p = static_cast<const char*>(buffer);
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    DWORD n = 0;
-    if (!WriteFile(to_handle(file), p, chunk, &n, nullptr)) {
-      errno_from_last_error();
-      return false;
-    }
-    p += n;
-    size -= n;
+int64_t platform_write_some(File* file, const void* buffer, size_t size) {
+  DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+  DWORD n = 0;
+  if (!WriteFile(to_handle(file), buffer, chunk, &n, nullptr)) {
+    errno_from_last_error();
+    return -1;
   }
-  return true;
+  return n;
 }
 
 bool file_seek(File* file, uint64_t position) {
