@@ -1,5 +1,6 @@
 // POSIX implementation of the platform services.
 #include "core/platform.h"
+#include "core/platform_os.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -261,8 +262,6 @@ void error_sink_set(ErrorSink sink, void* context, ErrorSink* previous_sink, voi
   t_error_context = context;
 }
 
-const char* platform_error_text() { return strerror(errno); }
-
 // ---------------------------------------------------------------------------
 // Files
 
@@ -285,41 +284,18 @@ File* file_open(const char* path, int mode) {
   return to_file(fd);
 }
 
-int file_read(File* file, void* buffer, size_t record_size, size_t count) {
-  if (!file || record_size == 0) return -1;
-  size_t want = record_size * count;
-  size_t got = 0;
-  auto* p = static_cast<char*>(buffer);
-  while (got < want) {
-    ssize_t n = read(to_fd(file), p + got, want - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
+int64_t platform_read_some(File* file, void* buffer, size_t size) {
+  for (;;) {
+    ssize_t n = read(to_fd(file), buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
   }
-  return static_cast<int>(got / record_size);
 }
 
-int file_read_byte(File* file) {
-  unsigned char c;
-  return file_read(file, &c, 1, 1) == 1 ? c : -1;
-}
-
-bool file_write(File* file, const void* buffer, size_t size) {
-  if (!file) return false;
-  auto* p = static_cast<const char*>(buffer);
-  while (size > 0) {
-    ssize_t n = write(to_fd(file), p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<size_t>(n);
+int64_t platform_write_some(File* file, const void* buffer, size_t size) {
+  for (;;) {
+    ssize_t n = write(to_fd(file), buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
   }
-  return true;
 }
 
 bool file_seek(File* file, uint64_t position) {
@@ -342,28 +318,9 @@ bool path_is_directory(const char* path) {
   return path && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-FileMapping* file_map(const char* path, uint64_t length) {
-  File* f = file_open(path, kFileRead);
-  if (!f) return nullptr;
-  void* base = nullptr;
-  if (length > 0) {
-    base = mmap(nullptr, length, PROT_READ, MAP_SHARED, to_fd(f), 0);
-    if (base == MAP_FAILED) {
-      file_close(f);
-      return nullptr;
-    }
-  }
-  auto* m = static_cast<FileMapping*>(heap_alloc(sizeof(FileMapping)));
-  m->base = static_cast<const uint8_t*>(base);
-  m->file = f;
-  m->length = length;
-  m->mapping = nullptr;
-  return m;
+const void* platform_map_view(File* file, uint64_t length) {
+  void* base = mmap(nullptr, length, PROT_READ, MAP_SHARED, to_fd(file), 0);
+  return base == MAP_FAILED ? nullptr : base;
 }
 
-void file_unmap(FileMapping* mapping) {
-  if (!mapping) return;
-  if (mapping->base) munmap(const_cast<uint8_t*>(mapping->base), mapping->length);
-  file_close(mapping->file);
-  heap_free(mapping);
-}
+void platform_unmap_view(const void* base, uint64_t length) { munmap(const_cast<void*>(base), length); }

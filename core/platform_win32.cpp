@@ -2,6 +2,7 @@
 // private heaps of the Windows heap manager, files through CreateFileW, and
 // read-only views through file-mapping objects.
 #include "core/platform.h"
+#include "core/platform_os.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -177,8 +178,6 @@ void error_print(const char* format, ...) {
   va_end(ap);
 }
 
-const char* platform_error_text() { return strerror(errno); }
-
 // ---------------------------------------------------------------------------
 // Files
 
@@ -208,45 +207,26 @@ File* file_open(const char* path, int mode) {
   return to_file(h);
 }
 
-int file_read(File* file, void* buffer, size_t record_size, size_t count) {
-  if (!file || record_size == 0) return -1;
-  size_t want = record_size * count;
-  size_t got = 0;
-  auto* p = static_cast<char*>(buffer);
-  while (got < want) {
-    size_t left = want - got;
-    DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
-    DWORD n = 0;
-    if (!ReadFile(to_handle(file), p + got, chunk, &n, nullptr)) {
-      if (GetLastError() == ERROR_HANDLE_EOF) break;
-      errno_from_last_error();
-      return -1;
-    }
-    if (n == 0) break;
-    got += n;
+// At most 1 GiB a call: the count is a DWORD.
+int64_t platform_read_some(File* file, void* buffer, size_t size) {
+  DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+  DWORD n = 0;
+  if (!ReadFile(to_handle(file), buffer, chunk, &n, nullptr)) {
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    errno_from_last_error();
+    return -1;
   }
-  return static_cast<int>(got / record_size);
+  return n;
 }
 
-int file_read_byte(File* file) {
-  unsigned char c;
-  return file_read(file, &c, 1, 1) == 1 ? c : -1;
-}
-
-bool file_write(File* file, const void* buffer, size_t size) {
-  if (!file) return false;
-  auto* p = static_cast<const char*>(buffer);
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    DWORD n = 0;
-    if (!WriteFile(to_handle(file), p, chunk, &n, nullptr)) {
-      errno_from_last_error();
-      return false;
-    }
-    p += n;
-    size -= n;
+int64_t platform_write_some(File* file, const void* buffer, size_t size) {
+  DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+  DWORD n = 0;
+  if (!WriteFile(to_handle(file), buffer, chunk, &n, nullptr)) {
+    errno_from_last_error();
+    return -1;
   }
-  return true;
+  return n;
 }
 
 bool file_seek(File* file, uint64_t position) {
@@ -279,32 +259,12 @@ bool path_is_directory(const char* path) {
 
 // The view keeps its section alive, so the mapping object's handle is closed
 // as soon as the view exists: a mapped file holds one handle, its own.
-FileMapping* file_map(const char* path, uint64_t length) {
-  File* f = file_open(path, kFileRead);
-  if (!f) return nullptr;
-  const void* base = nullptr;
-  if (length > 0) {
-    HANDLE section = CreateFileMappingW(to_handle(f), nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (section) {
-      base = MapViewOfFile(section, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(length));
-      CloseHandle(section);
-    }
-    if (!base) {
-      file_close(f);
-      return nullptr;
-    }
-  }
-  auto* m = static_cast<FileMapping*>(heap_alloc(sizeof(FileMapping)));
-  m->base = static_cast<const uint8_t*>(base);
-  m->file = f;
-  m->length = length;
-  m->mapping = nullptr;
-  return m;
+const void* platform_map_view(File* file, uint64_t length) {
+  HANDLE section = CreateFileMappingW(to_handle(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!section) return nullptr;
+  const void* base = MapViewOfFile(section, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(length));
+  CloseHandle(section);
+  return base;
 }
 
-void file_unmap(FileMapping* mapping) {
-  if (!mapping) return;
-  if (mapping->base) UnmapViewOfFile(mapping->base);
-  file_close(mapping->file);
-  heap_free(mapping);
-}
+void platform_unmap_view(const void* base, uint64_t) { UnmapViewOfFile(base); }

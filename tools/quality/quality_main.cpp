@@ -40,6 +40,7 @@
 #include "host/synth.h"
 #include "host/text_io.h"
 #include "host/voice_host.h"
+#include "tools/voicebuild/fft.h"
 #include "tools/voicebuild/labels.h"
 #include "tools/voicebuild/pitch.h"
 #include "tools/voicebuild/wavfile.h"
@@ -81,33 +82,6 @@ const char* phone_class(const std::string& p) {
   };
   auto it = classes.find(p);
   return it == classes.end() ? nullptr : it->second;
-}
-
-// In-place radix-2 FFT.
-void fft(std::vector<double>& re, std::vector<double>& im) {
-  const size_t n = re.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) {
-      std::swap(re[i], re[j]);
-      std::swap(im[i], im[j]);
-    }
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const double a = -2 * M_PI / static_cast<double>(len);
-    for (size_t i = 0; i < n; i += len)
-      for (size_t k = 0; k < len / 2; ++k) {
-        const double wr = std::cos(a * static_cast<double>(k)), wi = std::sin(a * static_cast<double>(k));
-        const size_t p = i + k, q = i + k + len / 2;
-        const double tr = re[q] * wr - im[q] * wi, ti = re[q] * wi + im[q] * wr;
-        re[q] = re[p] - tr;
-        im[q] = im[p] - ti;
-        re[p] += tr;
-        im[p] += ti;
-      }
-  }
 }
 
 // Band levels in dB of the Hann-weighted `len` samples starting at `from`.

@@ -3,44 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "tools/voicebuild/fft.h"
+
 namespace {
 
 constexpr int kBands = 16;
 constexpr float kMinPitch = 60.0f, kMaxPitch = 500.0f;
 constexpr float kVoicedCorrelation = 0.45f;
 constexpr float kSilentRms = 60.0f;  // about -55 dB below full scale
-
-// In-place iterative radix-2 FFT; `n` is a power of two.
-void fft(std::vector<float>& re, std::vector<float>& im) {
-  const size_t n = re.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) {
-      std::swap(re[i], re[j]);
-      std::swap(im[i], im[j]);
-    }
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const double angle = -2 * M_PI / static_cast<double>(len);
-    const float wr = static_cast<float>(std::cos(angle)), wi = static_cast<float>(std::sin(angle));
-    for (size_t i = 0; i < n; i += len) {
-      float cr = 1, ci = 0;
-      for (size_t k = 0; k < len / 2; ++k) {
-        const size_t a = i + k, b = i + k + len / 2;
-        const float tr = re[b] * cr - im[b] * ci, ti = re[b] * ci + im[b] * cr;
-        re[b] = re[a] - tr;
-        im[b] = im[a] - ti;
-        re[a] += tr;
-        im[a] += ti;
-        const float nr = cr * wr - ci * wi;
-        ci = cr * wi + ci * wr;
-        cr = nr;
-      }
-    }
-  }
-}
 
 template <typename T>
 T clamp_round(double v, double lo, double hi) {

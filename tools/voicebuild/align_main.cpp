@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "tools/voicebuild/align_text.h"
+#include "tools/voicebuild/labels.h"
 
 namespace fs = std::filesystem;
 
@@ -27,15 +28,6 @@ namespace {
 const char kUsage[] =
     "usage: selvana-align [--module PATH] [--reference-voice NAME] [--min-confidence P]\n"
     "                     [--force] [--verbose] RECORDINGS_DIR\n";
-
-bool read_text(const std::string& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  *out = s.str();
-  return true;
-}
 
 // Writes the file whole or not at all.
 bool write_whole(const std::string& path, const std::string& text) {
@@ -124,7 +116,7 @@ int main(int argc, char** argv) {
   for (const std::string& name : names) {
     const std::string stem = dir + "/" + name;
     std::string old_labels;
-    const bool has_labels = read_text(stem + ".lab", &old_labels);
+    const bool has_labels = read_text_file(stem + ".lab", &old_labels);
     const bool ours = has_labels && is_aligned_label_text(old_labels);
     if (has_labels && !ours && !force) {
       if (verbose) printf("%s: keeps its own %s.lab (--force aligns it)\n", name.c_str(), name.c_str());
@@ -137,7 +129,7 @@ int main(int argc, char** argv) {
       if (ours) fs::remove(stem + ".lab", ec);  // a stale alignment would be built from
     };
     std::string text;
-    if (!read_text(stem + ".txt", &text)) {
+    if (!read_text_file(stem + ".txt", &text)) {
       leave_out("no " + name + ".txt");
       continue;
     }

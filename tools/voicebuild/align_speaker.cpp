@@ -224,9 +224,11 @@ bool EspeakSpeaker::speak(const FrontEnd& front_end, const std::string& latin9, 
       out->word_start.push_back(i > 0 && phrase[i].word_start);
     }
     pause_start = static_cast<double>(base + end) / r;
-    // The phrase's audio up to its last phone's end; the pause follows.
+    // The phrase's audio, up to its last phone's end when trimming; the
+    // pause follows.
+    const size_t kept = trim_phrases_ ? std::min(end, capture.samples.size()) : capture.samples.size();
     out->audio.samples.insert(out->audio.samples.end(), capture.samples.begin(),
-                              capture.samples.begin() + static_cast<long>(std::min(end, capture.samples.size())));
+                              capture.samples.begin() + static_cast<long>(kept));
     const double gap = k < pauses.size() ? pauses[k] : pause;
     out->audio.samples.resize(out->audio.samples.size() + static_cast<size_t>(gap * r), 0);
   }

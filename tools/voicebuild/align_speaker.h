@@ -34,6 +34,10 @@ class EspeakSpeaker {
   bool set_rate(int words_per_minute);
   int rate() const { return words_per_minute_; }
   uint32_t sample_rate() const { return sample_rate_; }
+  // Whether each phrase's audio stops where its last phone ends (the
+  // default) or keeps the silence espeak-ng makes after it, before the
+  // added pause, as the default voice's recordings do.
+  void set_trim_phrases(bool trim) { trim_phrases_ = trim; }
 
   // Speaks the ISO-8859-15 text: `lead` seconds of silence, each phrase
   // followed by `pause` seconds (or pauses[k] for phrase k when given).
@@ -45,5 +49,6 @@ class EspeakSpeaker {
  private:
   bool open_ = false;
   int words_per_minute_ = 175;
+  bool trim_phrases_ = true;
   uint32_t sample_rate_ = 0;
 };

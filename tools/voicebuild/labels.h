@@ -22,3 +22,7 @@ bool parse_labels(const std::string& text, const std::function<bool(const std::s
 
 // The label text of `labels`, readable by parse_labels.
 std::string format_labels(const std::vector<PhoneLabel>& labels);
+
+// The whole of the file at `path` (a recording's text or labels) in `out`;
+// false when it cannot be opened.
+bool read_text_file(const std::string& path, std::string* out);

@@ -23,6 +23,7 @@
 #include "tools/dbwriter.h"
 #include "tools/voicebuild/align_text.h"
 #include "tools/voicebuild/builder.h"
+#include "tools/voicebuild/labels.h"
 
 namespace fs = std::filesystem;
 
@@ -33,20 +34,11 @@ const char kUsage[] =
     "                          [--corpus FILE] [--align] [--min-confidence P] [--verbose]\n"
     "                          RECORDINGS_DIR VOICE_DIR\n";
 
-bool read_text(const std::string& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  *out = s.str();
-  return true;
-}
-
 // Non-empty lines that do not start with '#', converted to ISO-8859-15.
 std::vector<std::string> read_sentences(const std::string& path, bool* ok) {
   std::vector<std::string> out;
   std::string text;
-  *ok = read_text(path, &text);
+  *ok = read_text_file(path, &text);
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
@@ -132,11 +124,11 @@ int main(int argc, char** argv) {
   for (const std::string& name : names) {
     const std::string stem = in_dir + "/" + name;
     std::string text, label_text;
-    if (!read_text(stem + ".txt", &text)) {
+    if (!read_text_file(stem + ".txt", &text)) {
       reject(name, "no " + name + ".txt");
       continue;
     }
-    if (!align && !read_text(stem + ".lab", &label_text)) {
+    if (!align && !read_text_file(stem + ".lab", &label_text)) {
       reject(name, "no " + name + ".lab");
       continue;
     }
