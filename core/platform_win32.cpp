@@ -168,13 +168,78 @@ bool local_free(PrivateHeap* heap, void* block) {
 }
 
 // ---------------------------------------------------------------------------
-// Error stream: the C runtime's standard error, which the host shares.
+// Error stream: the C runtime's standard error, which the host shares, or the
+// calling thread's sink.  The sink and its context live in TLS slots of this
+// copy of the platform layer (the module carries its own copy, so a sink set
+// by the host does not reach what the module prints: that goes to standard
+// error).
+
+namespace {
+
+INIT_ONCE g_sink_once = INIT_ONCE_STATIC_INIT;
+DWORD g_sink_slot = TLS_OUT_OF_INDEXES;
+DWORD g_sink_context_slot = TLS_OUT_OF_INDEXES;
+
+BOOL CALLBACK allocate_sink_slots(PINIT_ONCE, PVOID, PVOID*) {
+  g_sink_slot = TlsAlloc();
+  g_sink_context_slot = TlsAlloc();
+  return TRUE;
+}
+
+bool sink_slots() {
+  InitOnceExecuteOnce(&g_sink_once, allocate_sink_slots, nullptr, nullptr);
+  return g_sink_slot != TLS_OUT_OF_INDEXES && g_sink_context_slot != TLS_OUT_OF_INDEXES;
+}
+
+__attribute__((destructor)) void free_sink_slots() {
+  if (g_sink_slot != TLS_OUT_OF_INDEXES) TlsFree(g_sink_slot);
+  if (g_sink_context_slot != TLS_OUT_OF_INDEXES) TlsFree(g_sink_context_slot);
+}
+
+ErrorSink current_sink(void** context) {
+  if (!sink_slots()) return nullptr;
+  *context = TlsGetValue(g_sink_context_slot);
+  return reinterpret_cast<ErrorSink>(TlsGetValue(g_sink_slot));
+}
+
+}  // namespace
 
 void error_print(const char* format, ...) {
   va_list ap;
   va_start(ap, format);
-  vfprintf(stderr, format, ap);
+  void* context = nullptr;
+  ErrorSink sink = current_sink(&context);
+  if (!sink) {
+    vfprintf(stderr, format, ap);
+    va_end(ap);
+    return;
+  }
+  char small[512];
+  va_list again;
+  va_copy(again, ap);
+  int n = vsnprintf(small, sizeof small, format, ap);
   va_end(ap);
+  if (n >= 0 && static_cast<size_t>(n) >= sizeof small) {
+    char* big = static_cast<char*>(malloc(static_cast<size_t>(n) + 1));
+    if (big) {
+      vsnprintf(big, static_cast<size_t>(n) + 1, format, again);
+      sink(context, big);
+      free(big);
+    }
+  } else if (n >= 0) {
+    sink(context, small);
+  }
+  va_end(again);
+}
+
+void error_sink_set(ErrorSink sink, void* context, ErrorSink* previous_sink, void** previous_context) {
+  void* old_context = nullptr;
+  ErrorSink old = current_sink(&old_context);
+  if (previous_sink) *previous_sink = old;
+  if (previous_context) *previous_context = old_context;
+  if (!sink_slots()) return;
+  TlsSetValue(g_sink_slot, reinterpret_cast<void*>(sink));
+  TlsSetValue(g_sink_context_slot, context);
 }
 
 const char* platform_error_text() { return strerror(errno); }
