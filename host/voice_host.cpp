@@ -6,6 +6,10 @@
 #include <unistd.h>
 #include <vector>
 
+#ifndef _WIN32
+#include <dlfcn.h>
+#endif
+
 #include "core/platform.h"
 #include "host/host_os.h"
 
