@@ -169,20 +169,77 @@ bool local_free(PrivateHeap* heap, void* block) {
 
 // ---------------------------------------------------------------------------
 // Error stream: the C runtime's standard error, which the host shares, or the
-// calling thread's sink.  The sink and its context live in TLS slots of this
-// copy of the platform layer (the module carries its own copy, so a sink set
-// by the host does not reach what the module prints: that goes to standard
-// error).
+// calling thread's sink.  The module DLL, libselvana and the programs each
+// carry their own copy of this layer, so the sink and its context live in two
+// TLS slots that all copies in the process share: the first copy allocates
+// them and publishes their indices in a small named mapping of this process,
+// which the others open; the last copy to go frees them.  A sink that the
+// host sets thus receives what the module prints.
 
 namespace {
+
+struct SharedSinkSlots {
+  DWORD sink;
+  DWORD context;
+  LONG users;
+};
 
 INIT_ONCE g_sink_once = INIT_ONCE_STATIC_INIT;
 DWORD g_sink_slot = TLS_OUT_OF_INDEXES;
 DWORD g_sink_context_slot = TLS_OUT_OF_INDEXES;
+HANDLE g_sink_map = nullptr;
+
+// "Local\selvana-error-sink-<what>-<process id>".
+void sink_object_name(const wchar_t* what, wchar_t* out, size_t size) {
+  const wchar_t prefix[] = L"Local\\selvana-error-sink-";
+  size_t n = 0;
+  for (const wchar_t* p = prefix; *p && n + 1 < size; ++p) out[n++] = *p;
+  for (const wchar_t* p = what; *p && n + 1 < size; ++p) out[n++] = *p;
+  if (n + 1 < size) out[n++] = L'-';
+  wchar_t digits[16];
+  size_t d = 0;
+  for (DWORD pid = GetCurrentProcessId(); d == 0 || pid; pid /= 10) digits[d++] = static_cast<wchar_t>(L'0' + pid % 10);
+  while (d && n + 1 < size) out[n++] = digits[--d];
+  out[n] = 0;
+}
+
+HANDLE lock_sink_slots() {
+  wchar_t name[96];
+  sink_object_name(L"lock", name, 96);
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+  if (mutex) WaitForSingleObject(mutex, INFINITE);
+  return mutex;
+}
+
+void unlock_sink_slots(HANDLE mutex) {
+  if (!mutex) return;
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+}
 
 BOOL CALLBACK allocate_sink_slots(PINIT_ONCE, PVOID, PVOID*) {
-  g_sink_slot = TlsAlloc();
-  g_sink_context_slot = TlsAlloc();
+  HANDLE mutex = lock_sink_slots();
+  if (!mutex) return TRUE;
+  wchar_t name[96];
+  sink_object_name(L"slots", name, 96);
+  HANDLE map = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedSinkSlots), name);
+  const bool existed = map && GetLastError() == ERROR_ALREADY_EXISTS;
+  auto* shared = map ? static_cast<SharedSinkSlots*>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+  if (shared) {
+    if (!existed || shared->users == 0) {
+      shared->sink = TlsAlloc();
+      shared->context = TlsAlloc();
+      shared->users = 0;
+    }
+    ++shared->users;
+    g_sink_slot = shared->sink;
+    g_sink_context_slot = shared->context;
+    g_sink_map = map;
+    UnmapViewOfFile(shared);
+  } else if (map) {
+    CloseHandle(map);
+  }
+  unlock_sink_slots(mutex);
   return TRUE;
 }
 
@@ -191,9 +248,22 @@ bool sink_slots() {
   return g_sink_slot != TLS_OUT_OF_INDEXES && g_sink_context_slot != TLS_OUT_OF_INDEXES;
 }
 
-__attribute__((destructor)) void free_sink_slots() {
-  if (g_sink_slot != TLS_OUT_OF_INDEXES) TlsFree(g_sink_slot);
-  if (g_sink_context_slot != TLS_OUT_OF_INDEXES) TlsFree(g_sink_context_slot);
+// Taken when the copy is loaded (under the loader's lock, before the program
+// counts its handles), given back when it is unloaded.
+__attribute__((constructor)) void take_sink_slots() { sink_slots(); }
+
+__attribute__((destructor)) void release_sink_slots() {
+  if (!g_sink_map) return;
+  HANDLE mutex = lock_sink_slots();
+  if (auto* shared = static_cast<SharedSinkSlots*>(MapViewOfFile(g_sink_map, FILE_MAP_ALL_ACCESS, 0, 0, 0))) {
+    if (--shared->users == 0) {
+      if (shared->sink != TLS_OUT_OF_INDEXES) TlsFree(shared->sink);
+      if (shared->context != TLS_OUT_OF_INDEXES) TlsFree(shared->context);
+    }
+    UnmapViewOfFile(shared);
+  }
+  CloseHandle(g_sink_map);
+  unlock_sink_slots(mutex);
 }
 
 ErrorSink current_sink(void** context) {
