@@ -1,5 +1,27 @@
 #include "cli/playback.h"
 
+#if defined(_WIN32)
+
+// The Windows build has no playback: the tool writes files (-o) there.
+Playback::~Playback() = default;
+
+bool Playback::open(unsigned, std::string* error) {
+  *error = "cannot open the default sound device: no sound device on this system (write a file with -o)";
+  return false;
+}
+
+bool Playback::write(const int16_t*, size_t, std::string* error) {
+  *error = "no sound device on this system";
+  return false;
+}
+
+bool Playback::finish(std::string* error) {
+  *error = "no sound device on this system";
+  return false;
+}
+
+#else
+
 #include <alsa/asoundlib.h>
 
 namespace {
@@ -61,3 +83,5 @@ bool Playback::finish(std::string* error) {
   }
   return true;
 }
+
+#endif  // _WIN32

@@ -169,13 +169,148 @@ bool local_free(PrivateHeap* heap, void* block) {
 }
 
 // ---------------------------------------------------------------------------
-// Error stream: the C runtime's standard error, which the host shares.
+// Error stream: the C runtime's standard error, which the host shares, or the
+// calling thread's sink.  The module DLL, libselvana and the programs each
+// carry their own copy of this layer, so the sink and its context live in two
+// TLS slots that all copies in the process share: the first copy allocates
+// them and publishes their indices in a small named mapping of this process,
+// which the others open; the last copy to go frees them.  A sink that the
+// host sets thus receives what the module prints.
+
+namespace {
+
+struct SharedSinkSlots {
+  DWORD sink;
+  DWORD context;
+  LONG users;
+};
+
+INIT_ONCE g_sink_once = INIT_ONCE_STATIC_INIT;
+DWORD g_sink_slot = TLS_OUT_OF_INDEXES;
+DWORD g_sink_context_slot = TLS_OUT_OF_INDEXES;
+HANDLE g_sink_map = nullptr;
+
+// "Local\selvana-error-sink-<what>-<process id>".
+void sink_object_name(const wchar_t* what, wchar_t* out, size_t size) {
+  const wchar_t prefix[] = L"Local\\selvana-error-sink-";
+  size_t n = 0;
+  for (const wchar_t* p = prefix; *p && n + 1 < size; ++p) out[n++] = *p;
+  for (const wchar_t* p = what; *p && n + 1 < size; ++p) out[n++] = *p;
+  if (n + 1 < size) out[n++] = L'-';
+  wchar_t digits[16];
+  size_t d = 0;
+  for (DWORD pid = GetCurrentProcessId(); d == 0 || pid; pid /= 10) digits[d++] = static_cast<wchar_t>(L'0' + pid % 10);
+  while (d && n + 1 < size) out[n++] = digits[--d];
+  out[n] = 0;
+}
+
+HANDLE lock_sink_slots() {
+  wchar_t name[96];
+  sink_object_name(L"lock", name, 96);
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+  if (mutex) WaitForSingleObject(mutex, INFINITE);
+  return mutex;
+}
+
+void unlock_sink_slots(HANDLE mutex) {
+  if (!mutex) return;
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+}
+
+BOOL CALLBACK allocate_sink_slots(PINIT_ONCE, PVOID, PVOID*) {
+  HANDLE mutex = lock_sink_slots();
+  if (!mutex) return TRUE;
+  wchar_t name[96];
+  sink_object_name(L"slots", name, 96);
+  HANDLE map = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedSinkSlots), name);
+  const bool existed = map && GetLastError() == ERROR_ALREADY_EXISTS;
+  auto* shared = map ? static_cast<SharedSinkSlots*>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+  if (shared) {
+    if (!existed || shared->users == 0) {
+      shared->sink = TlsAlloc();
+      shared->context = TlsAlloc();
+      shared->users = 0;
+    }
+    ++shared->users;
+    g_sink_slot = shared->sink;
+    g_sink_context_slot = shared->context;
+    g_sink_map = map;
+    UnmapViewOfFile(shared);
+  } else if (map) {
+    CloseHandle(map);
+  }
+  unlock_sink_slots(mutex);
+  return TRUE;
+}
+
+bool sink_slots() {
+  InitOnceExecuteOnce(&g_sink_once, allocate_sink_slots, nullptr, nullptr);
+  return g_sink_slot != TLS_OUT_OF_INDEXES && g_sink_context_slot != TLS_OUT_OF_INDEXES;
+}
+
+// Taken when the copy is loaded (under the loader's lock, before the program
+// counts its handles), given back when it is unloaded.
+__attribute__((constructor)) void take_sink_slots() { sink_slots(); }
+
+__attribute__((destructor)) void release_sink_slots() {
+  if (!g_sink_map) return;
+  HANDLE mutex = lock_sink_slots();
+  if (auto* shared = static_cast<SharedSinkSlots*>(MapViewOfFile(g_sink_map, FILE_MAP_ALL_ACCESS, 0, 0, 0))) {
+    if (--shared->users == 0) {
+      if (shared->sink != TLS_OUT_OF_INDEXES) TlsFree(shared->sink);
+      if (shared->context != TLS_OUT_OF_INDEXES) TlsFree(shared->context);
+    }
+    UnmapViewOfFile(shared);
+  }
+  CloseHandle(g_sink_map);
+  unlock_sink_slots(mutex);
+}
+
+ErrorSink current_sink(void** context) {
+  if (!sink_slots()) return nullptr;
+  *context = TlsGetValue(g_sink_context_slot);
+  return reinterpret_cast<ErrorSink>(TlsGetValue(g_sink_slot));
+}
+
+}  // namespace
 
 void error_print(const char* format, ...) {
   va_list ap;
   va_start(ap, format);
-  vfprintf(stderr, format, ap);
+  void* context = nullptr;
+  ErrorSink sink = current_sink(&context);
+  if (!sink) {
+    vfprintf(stderr, format, ap);
+    va_end(ap);
+    return;
+  }
+  char small[512];
+  va_list again;
+  va_copy(again, ap);
+  int n = vsnprintf(small, sizeof small, format, ap);
   va_end(ap);
+  if (n >= 0 && static_cast<size_t>(n) >= sizeof small) {
+    char* big = static_cast<char*>(malloc(static_cast<size_t>(n) + 1));
+    if (big) {
+      vsnprintf(big, static_cast<size_t>(n) + 1, format, again);
+      sink(context, big);
+      free(big);
+    }
+  } else if (n >= 0) {
+    sink(context, small);
+  }
+  va_end(again);
+}
+
+void error_sink_set(ErrorSink sink, void* context, ErrorSink* previous_sink, void** previous_context) {
+  void* old_context = nullptr;
+  ErrorSink old = current_sink(&old_context);
+  if (previous_sink) *previous_sink = old;
+  if (previous_context) *previous_context = old_context;
+  if (!sink_slots()) return;
+  TlsSetValue(g_sink_slot, reinterpret_cast<void*>(sink));
+  TlsSetValue(g_sink_context_slot, context);
 }
 
 // ---------------------------------------------------------------------------

@@ -15,6 +15,10 @@
 #include <dlfcn.h>
 #endif
 
+#ifndef _WIN32
+#include <dlfcn.h>
+#endif
+
 #include "core/platform.h"
 #include "host/host_os.h"
 

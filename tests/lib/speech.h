@@ -11,7 +11,7 @@
 namespace libtest {
 
 inline const std::string kTones = std::string(SELVANA_BIN_DIR) + "/voices/tones";
-inline const std::string kModule = std::string(SELVANA_BIN_DIR) + "/libvoice_pt_br_selvana.so";
+inline const std::string kModule = std::string(SELVANA_BIN_DIR) + "/" SELVANA_MODULE_FILE;
 
 struct Event {
   selvana_event_type type;

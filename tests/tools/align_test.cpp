@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kBin = SELVANA_BIN_DIR;
-const std::string kModule = kBin + "/libvoice_pt_br_selvana.so";
+const std::string kModule = kBin + "/" SELVANA_MODULE_FILE;
 const char kText[] = "A menina comprou pão, leite e frutas na feira de sábado.";
 const char kOther[] = "O governo anunciou um novo pacote de medidas econômicas.";
 

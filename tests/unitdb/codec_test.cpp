@@ -374,7 +374,7 @@ long resident_kib() {
 // Registration through the module, a decoder context, one unit decoded, and
 // unregistration, over and over: nothing may grow.
 TEST(RegistrationCycles, TenThousandInAllFourCodingsLeaveNothingBehind) {
-  void* module = dlopen(SELVANA_BIN_DIR "/libvoice_pt_br_selvana.so", RTLD_NOW | RTLD_LOCAL);
+  void* module = dlopen(SELVANA_BIN_DIR "/" SELVANA_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(module, nullptr) << dlerror();
   auto reg = reinterpret_cast<RegisterVoiceFn>(dlsym(module, "register_voice"));
   auto unreg = reinterpret_cast<UnregisterVoiceFn>(dlsym(module, "unregister_voice"));

@@ -1,5 +1,31 @@
 #include "tools/voicebuild/align_speaker.h"
 
+#include <algorithm>
+
+#if defined(_WIN32)
+
+// The Windows build has no espeak-ng: the aligner reports it and the voice
+// builder takes labels from files.
+EspeakSpeaker::~EspeakSpeaker() = default;
+
+bool EspeakSpeaker::open(const std::string&, std::string* error) {
+  *error = "espeak-ng is not available on this system";
+  return false;
+}
+
+bool EspeakSpeaker::set_rate(int words_per_minute) {
+  words_per_minute_ = std::clamp(words_per_minute, 80, 450);
+  return false;
+}
+
+bool EspeakSpeaker::speak(const FrontEnd&, const std::string&, double, const std::vector<double>&, double,
+                          SpokenSentence*, std::string* reason) {
+  *reason = "espeak-ng is not available on this system";
+  return false;
+}
+
+#else
+
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
@@ -236,3 +262,5 @@ bool EspeakSpeaker::speak(const FrontEnd& front_end, const std::string& latin9, 
   out->word_start.push_back(false);
   return true;
 }
+
+#endif  // _WIN32

@@ -140,6 +140,12 @@ inline ShellCommand parse_command(const std::string& line) {
   for (size_t k = start; k < tokens.size(); ++k) {
     const Token& t = tokens[k];
     if (!t.op) {
+      // Leading NAME=value assignments set variables for POSIX tools (such
+      // as ALSA's configuration) that a Windows program does not read.
+      const size_t eq = t.text.find('=');
+      if (cmd.words.empty() && eq != std::string::npos && eq > 0 &&
+          t.text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_") == eq)
+        continue;
       cmd.words.push_back(t.text);
       continue;
     }
