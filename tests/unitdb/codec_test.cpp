@@ -430,7 +430,7 @@ TEST(RegistrationCycles, TenThousandInAllFourCodingsLeaveNothingBehind) {
     };
     for (int k = 0; k < 50; ++k) cycle();  // the allocator's pools settle
     const int fds = testutil::open_fd_count(), maps = mapping_count();
-    const long rss = resident_kib();
+    [[maybe_unused]] const long rss = resident_kib();
     for (int k = 0; k < 2500; ++k) cycle();
     EXPECT_EQ(testutil::open_fd_count(), fds) << "coding " << c.parts.codec_type;
     EXPECT_EQ(mapping_count(), maps) << "coding " << c.parts.codec_type;
