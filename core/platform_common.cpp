@@ -1,6 +1,8 @@
 // The platform services that are the same on every system, built on the
 // system's own file (platform_posix.cpp or platform_win32.cpp).
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/platform.h"
@@ -63,4 +65,28 @@ void file_unmap(FileMapping* mapping) {
   if (mapping->base) platform_unmap_view(mapping->base, mapping->length);
   file_close(mapping->file);
   heap_free(mapping);
+}
+
+void platform_deliver_error(ErrorSink sink, void* context, const char* format, va_list ap) {
+  if (!sink) {
+    vfprintf(stderr, format, ap);
+    va_end(ap);
+    return;
+  }
+  char small[512];
+  va_list again;
+  va_copy(again, ap);
+  int n = vsnprintf(small, sizeof small, format, ap);
+  va_end(ap);
+  if (n >= 0 && static_cast<size_t>(n) >= sizeof small) {
+    char* big = static_cast<char*>(malloc(static_cast<size_t>(n) + 1));
+    if (big) {
+      vsnprintf(big, static_cast<size_t>(n) + 1, format, again);
+      sink(context, big);
+      free(big);
+    }
+  } else if (n >= 0) {
+    sink(context, small);
+  }
+  va_end(again);
 }

@@ -2,6 +2,7 @@
 // gives platform_common.cpp, which holds the services built on top of them.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,3 +18,7 @@ int64_t platform_write_some(File* file, const void* buffer, size_t size);
 // failure.
 const void* platform_map_view(File* file, uint64_t length);
 void platform_unmap_view(const void* base, uint64_t length);
+
+// Formats one error_print message and hands it to `sink`, or writes it to
+// standard error when there is no sink.  Ends `ap`.
+void platform_deliver_error(ErrorSink sink, void* context, const char* format, va_list ap);

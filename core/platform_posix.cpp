@@ -232,27 +232,7 @@ thread_local void* t_error_context = nullptr;
 void error_print(const char* format, ...) {
   va_list ap;
   va_start(ap, format);
-  if (!t_error_sink) {
-    vfprintf(stderr, format, ap);
-    va_end(ap);
-    return;
-  }
-  char small[512];
-  va_list again;
-  va_copy(again, ap);
-  int n = vsnprintf(small, sizeof small, format, ap);
-  va_end(ap);
-  if (n >= 0 && static_cast<size_t>(n) >= sizeof small) {
-    char* big = static_cast<char*>(malloc(static_cast<size_t>(n) + 1));
-    if (big) {
-      vsnprintf(big, static_cast<size_t>(n) + 1, format, again);
-      t_error_sink(t_error_context, big);
-      free(big);
-    }
-  } else if (n >= 0) {
-    t_error_sink(t_error_context, small);
-  }
-  va_end(again);
+  platform_deliver_error(t_error_sink, t_error_context, format, ap);
 }
 
 void error_sink_set(ErrorSink sink, void* context, ErrorSink* previous_sink, void** previous_context) {

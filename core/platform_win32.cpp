@@ -280,27 +280,7 @@ void error_print(const char* format, ...) {
   va_start(ap, format);
   void* context = nullptr;
   ErrorSink sink = current_sink(&context);
-  if (!sink) {
-    vfprintf(stderr, format, ap);
-    va_end(ap);
-    return;
-  }
-  char small[512];
-  va_list again;
-  va_copy(again, ap);
-  int n = vsnprintf(small, sizeof small, format, ap);
-  va_end(ap);
-  if (n >= 0 && static_cast<size_t>(n) >= sizeof small) {
-    char* big = static_cast<char*>(malloc(static_cast<size_t>(n) + 1));
-    if (big) {
-      vsnprintf(big, static_cast<size_t>(n) + 1, format, again);
-      sink(context, big);
-      free(big);
-    }
-  } else if (n >= 0) {
-    sink(context, small);
-  }
-  va_end(again);
+  platform_deliver_error(sink, context, format, ap);
 }
 
 void error_sink_set(ErrorSink sink, void* context, ErrorSink* previous_sink, void** previous_context) {
